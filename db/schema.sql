@@ -1,0 +1,58 @@
+-- The cloud database of Corvane and the account the program logs in with.
+-- Safe to run again on an existing server: nothing is dropped or replaced.
+SET NAMES utf8mb4;
+
+CREATE DATABASE IF NOT EXISTS corvane
+    CHARACTER SET utf8mb4 COLLATE utf8mb4_unicode_ci;
+USE corvane;
+
+-- User names compare case-insensitively, so "Ann" and "ann" cannot both register.
+CREATE TABLE IF NOT EXISTS users (
+    uid INT UNSIGNED NOT NULL AUTO_INCREMENT,
+    username VARCHAR(64) NOT NULL,
+    -- SHA1() of the password as 40 hexadecimal digits.
+    password CHAR(40) CHARACTER SET ascii COLLATE ascii_bin NOT NULL,
+    PRIMARY KEY (uid),
+    UNIQUE KEY users_username (username)
+) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
+
+-- Title, language and content compare byte for byte (binary, no trailing-space padding): the
+-- program finds a snippet it has just stored by comparing all three with "=", and must not
+-- match "ABC" for "abc" or "x " for "x". Languages are grouped case-sensitively anyway.
+CREATE TABLE IF NOT EXISTS snippets (
+    sid INT UNSIGNED NOT NULL AUTO_INCREMENT,
+    uid INT UNSIGNED NOT NULL,
+    title VARCHAR(255) COLLATE utf8mb4_nopad_bin NOT NULL,
+    language VARCHAR(64) COLLATE utf8mb4_nopad_bin NULL,
+    content LONGTEXT COLLATE utf8mb4_nopad_bin NOT NULL,
+    public TINYINT(1) NOT NULL DEFAULT 0,
+    approved TINYINT(1) NOT NULL DEFAULT 0,
+    views INT UNSIGNED NOT NULL DEFAULT 0,
+    PRIMARY KEY (sid),
+    -- A user's own snippets by language (the snippet tree, the new-sid lookup).
+    KEY snippets_owner (uid, language),
+    -- The public search and its language list.
+    KEY snippets_published (public, approved, language)
+) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
+
+-- The primary key also serves the lookups of one user's favourites.
+CREATE TABLE IF NOT EXISTS favourites (
+    uid INT UNSIGNED NOT NULL,
+    sid INT UNSIGNED NOT NULL,
+    PRIMARY KEY (uid, sid)
+) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
+
+-- Users logged in automatically from an IPv4 address (INET_ATON form).
+CREATE TABLE IF NOT EXISTS remember (
+    uid INT UNSIGNED NOT NULL,
+    ip INT UNSIGNED NOT NULL,
+    KEY remember_ip (ip)
+) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
+
+-- The program's account may read and write rows but not change the schema, and may not delete
+-- accounts. Deployments replace the password (it is also compiled into the program).
+CREATE USER IF NOT EXISTS 'corvane'@'%' IDENTIFIED BY 'corvane-local';
+GRANT SELECT, INSERT, UPDATE ON corvane.users TO 'corvane'@'%';
+GRANT SELECT, INSERT, UPDATE, DELETE ON corvane.snippets TO 'corvane'@'%';
+GRANT SELECT, INSERT, UPDATE, DELETE ON corvane.favourites TO 'corvane'@'%';
+GRANT SELECT, INSERT, UPDATE, DELETE ON corvane.remember TO 'corvane'@'%';

@@ -1,0 +1,12 @@
+#include "app/CaptionNumbering.h"
+
+wxString NumberedCaption(const wxString& title, const std::vector<wxString>& captions) {
+    int count = 1;
+    for (const wxString& caption : captions) {
+        if (caption.StartsWith(title))
+            ++count;
+    }
+    if (count < 2)
+        return title;
+    return wxString::Format("%s %d", title, count);
+}

@@ -1,0 +1,294 @@
+#include "app/CorvaneFrame.h"
+
+#include "app/Interface.h"
+#include "app/Platform.h"
+#include "app/Prompts.h"
+#include "editor/snippet_stc.h"
+#include "storage/Database.h"
+
+#include <wx/aui/auibook.h>
+#include <wx/image.h>
+#include <wx/log.h>
+#include <wx/menu.h>
+#include <wx/toolbar.h>
+#include <wx/utils.h>
+
+wxBEGIN_EVENT_TABLE(CorvaneFrame, wxFrame)
+    EVT_CLOSE(CorvaneFrame::OnClose)
+    EVT_MENU(ID_QUIT, CorvaneFrame::OnQuit)
+    EVT_MENU(wxID_NEW, CorvaneFrame::OnNew)
+    EVT_MENU(ID_SAVE, CorvaneFrame::OnSave)
+    EVT_MENU(ID_SAVE_ALL, CorvaneFrame::OnSaveAll)
+    EVT_MENU(ID_SAVE_AS, CorvaneFrame::OnSaveAs)
+    EVT_MENU(ID_SAVE_LOCAL, CorvaneFrame::OnSaveLocal)
+    EVT_MENU(wxID_UNDO, CorvaneFrame::OnUndo)
+    EVT_MENU(wxID_REDO, CorvaneFrame::OnRedo)
+    EVT_MENU(wxID_CUT, CorvaneFrame::OnCut)
+    EVT_MENU(wxID_COPY, CorvaneFrame::OnCopy)
+    EVT_MENU(wxID_PASTE, CorvaneFrame::OnPaste)
+    EVT_MENU(wxID_SELECTALL, CorvaneFrame::OnSelectAll)
+    EVT_MENU(ID_DELETE, CorvaneFrame::OnDelete)
+    // The tool bar's Delete tool removes the selection like the Edit menu's Delete.
+    EVT_MENU(wxID_DELETE, CorvaneFrame::OnDelete)
+    EVT_MENU(ID_ZOOM_IN, CorvaneFrame::OnZoomIn)
+    EVT_MENU(ID_ZOOM_OUT, CorvaneFrame::OnZoomOut)
+    EVT_MENU(ID_FIND, CorvaneFrame::OnFind)
+    EVT_MENU(ID_REPLACE, CorvaneFrame::OnReplace)
+    EVT_MENU(ID_OPEN_SHELL, CorvaneFrame::OnOpenShell)
+    EVT_MENU(ID_LOGIN, CorvaneFrame::OnLogin)
+    EVT_MENU(ID_LOGOUT, CorvaneFrame::OnLogout)
+    EVT_MENU(ID_REGISTER, CorvaneFrame::OnRegister)
+    EVT_MENU(ID_SHARED_SNIPPETS, CorvaneFrame::OnSharedSnippets)
+    EVT_MENU(wxID_ABOUT, CorvaneFrame::OnAbout)
+    EVT_MENU(ID_VIEW_CHANGELOG, CorvaneFrame::OnViewChangelog)
+    EVT_MENU(ID_UPDATE_NOW, CorvaneFrame::OnUpdateNow)
+wxEND_EVENT_TABLE()
+
+CorvaneFrame::CorvaneFrame(wxWindow* parent, const wxString& title)
+    : wxFrame(parent, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE) {
+    wxInitAllImageHandlers();
+
+    wxString error;
+    connection_ = Database::Connect(DbSettings::FromBuild(), &error);
+    if (!connection_) {
+        Prompts::Current().ShowMessage(
+            "Failed to connect to the database...\nOnly local snippets will be available.",
+            Prompts::kDefaultCaption);
+    }
+
+    workspace_ = new Interface(this, connection_.get());
+
+    BuildMenuBar();
+    BuildToolBar();
+
+    CreateStatusBar();
+    SetStatusText(wxEmptyString, 0);
+
+    Maximize();
+    workspace_->FocusCurrentEditor();
+}
+
+CorvaneFrame::~CorvaneFrame() = default;
+
+void CorvaneFrame::BuildMenuBar() {
+    auto* file = new wxMenu(wxEmptyString);
+    file->Append(wxID_NEW, "&New\tCtrl-N");
+    file->Append(ID_SAVE, "&Save\tCtrl-S");
+    file->Append(ID_SAVE_ALL, "Sa&ve All");
+    file->Append(ID_SAVE_AS, "Save &As");
+    file->Append(ID_SAVE_LOCAL, "Save &Local");
+    file->AppendSeparator();
+    file->Append(ID_QUIT, "&Quit\tAlt-F4");
+
+    auto* edit = new wxMenu(wxEmptyString);
+    edit->Append(wxID_UNDO, "Undo\tCtrl-Z");
+    edit->Append(wxID_REDO, "Redo\tCtrl-Y");
+    edit->AppendSeparator();
+    edit->Append(wxID_CUT, "Cut\tCtrl-X");
+    edit->Append(wxID_COPY, "Copy\tCtrl-C");
+    edit->Append(wxID_PASTE, "Paste\tCtrl-V");
+    edit->Append(ID_DELETE, "Delete\tDEL");
+    edit->AppendSeparator();
+    edit->Append(ID_FIND, "&Find\tCtrl-F");
+    edit->Append(ID_REPLACE, "&Replace\tCtrl-H");
+    edit->AppendSeparator();
+    edit->Append(wxID_SELECTALL, "Select All\tCtrl-A");
+
+    auto* view = new wxMenu(wxEmptyString);
+    view->Append(ID_ZOOM_IN, "Zoom &In\tCtrl-+");
+    view->Append(ID_ZOOM_OUT, "Zoom &Out\tCtrl--");
+
+    auto* account = new wxMenu(wxEmptyString);
+    account->Append(ID_LOGIN, "Log&in");
+    account->Append(ID_LOGOUT, "Log&out");
+    account->AppendSeparator();
+    account->Append(ID_SHARED_SNIPPETS, "&Shared Snippets");
+    account->AppendSeparator();
+    account->Append(ID_REGISTER, "Register");
+
+    auto* help = new wxMenu(wxEmptyString);
+    help->Append(wxID_ABOUT, "&About\tF1", "Show info about this application");
+
+    auto* bar = new wxMenuBar();
+    bar->Append(file, "&File");
+    bar->Append(edit, "&Edit");
+    bar->Append(view, "&View");
+    bar->Append(account, "&Account");
+    bar->Append(help, "&Help");
+    SetMenuBar(bar);
+}
+
+void CorvaneFrame::BuildToolBar() {
+    struct Tool {
+        int id;
+        const char* tooltip;
+        const char* icon;
+    };
+    // A zero id stands for a separator.
+    static const Tool kTools[] = {
+        {wxID_NEW, "New", "./icons/page_add.png"},
+        {ID_SAVE, "Save", "./icons/disk.png"},
+        {ID_SAVE_ALL, "Save All", "./icons/disk_multiple.png"},
+        {ID_SAVE_LOCAL, "Save Locally (Save As)", "./icons/drive_disk.png"},
+        {wxID_DELETE, "Delete", "./icons/delete.png"},
+        {0, nullptr, nullptr},
+        {wxID_CUT, "Cut", "./icons/cut.png"},
+        {wxID_COPY, "Copy", "./icons/page_copy.png"},
+        {wxID_PASTE, "Paste", "./icons/paste_plain.png"},
+        {0, nullptr, nullptr},
+        {wxID_UNDO, "Undo", "./icons/arrow_undo.png"},
+        {wxID_REDO, "Redo", "./icons/arrow_redo.png"},
+        {0, nullptr, nullptr},
+        {ID_ZOOM_IN, "Zoom In", "./icons/zoom_in.png"},
+        {ID_ZOOM_OUT, "Zoom Out", "./icons/zoom_out.png"},
+        {0, nullptr, nullptr},
+        {ID_OPEN_SHELL, "Open Shell", "./icons/application_xp_terminal.png"},
+    };
+
+    wxToolBar* bar = CreateToolBar();
+    bar->SetToolBitmapSize(wxSize(16, 16));
+    for (const Tool& tool : kTools) {
+        if (tool.id == 0) {
+            bar->AddSeparator();
+            continue;
+        }
+        wxImage image;
+        {
+            // A missing or broken icon file leaves the tool without a picture, silently.
+            wxLogNull quiet;
+            image.LoadFile(tool.icon, wxBITMAP_TYPE_PNG);
+        }
+        if (!image.IsOk()) {
+            image.Create(16, 16);
+            image.InitAlpha();
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    image.SetAlpha(x, y, wxIMAGE_ALPHA_TRANSPARENT);
+        }
+        bar->AddTool(tool.id, wxEmptyString, wxBitmap(image), wxNullBitmap, wxITEM_NORMAL,
+                     tool.tooltip);
+    }
+    bar->Realize();
+}
+
+void CorvaneFrame::AddUpdateMenu() {
+    auto* update = new wxMenu(wxEmptyString);
+    update->Append(ID_UPDATE_NOW, "&Update Now");
+    update->Append(ID_VIEW_CHANGELOG, "&View Changelog");
+    GetMenuBar()->Append(update, "Update Available!");
+}
+
+void CorvaneFrame::OnClose(wxCloseEvent&) { Destroy(); }
+
+void CorvaneFrame::OnQuit(wxCommandEvent&) { Destroy(); }
+
+void CorvaneFrame::OnNew(wxCommandEvent&) {
+    wxString title = "New Snippet";
+    wxString path, content, sid;
+    workspace_->OpenSnippetPage(title, path, content, sid, false);
+}
+
+void CorvaneFrame::OnSave(wxCommandEvent&) { workspace_->SaveSnippet(-1); }
+
+void CorvaneFrame::OnSaveAll(wxCommandEvent&) {
+    // The page count is read again before every step: a save may add or close pages.
+    for (int i = 0; static_cast<size_t>(i) < workspace_->Notebook()->GetPageCount(); ++i)
+        workspace_->SaveSnippet(i);
+}
+
+void CorvaneFrame::OnSaveAs(wxCommandEvent&) { workspace_->SaveToCloud(); }
+
+void CorvaneFrame::OnSaveLocal(wxCommandEvent&) { workspace_->SaveToFile("", ""); }
+
+void CorvaneFrame::OnUndo(wxCommandEvent&) {
+    if (snippet_stc* editor = workspace_->CurrentEditor())
+        editor->Undo();
+}
+
+void CorvaneFrame::OnRedo(wxCommandEvent&) {
+    if (snippet_stc* editor = workspace_->CurrentEditor())
+        editor->Redo();
+}
+
+void CorvaneFrame::OnCut(wxCommandEvent&) {
+    if (snippet_stc* editor = workspace_->CurrentEditor())
+        editor->Cut();
+}
+
+void CorvaneFrame::OnCopy(wxCommandEvent&) {
+    if (snippet_stc* editor = workspace_->CurrentEditor())
+        editor->Copy();
+}
+
+void CorvaneFrame::OnPaste(wxCommandEvent&) {
+    if (snippet_stc* editor = workspace_->CurrentEditor())
+        editor->Paste();
+}
+
+void CorvaneFrame::OnDelete(wxCommandEvent&) {
+    // The Delete key reaches the editor as this command (it is the menu item's accelerator), so
+    // without a selection it deletes the character after the caret, as the key always does.
+    if (snippet_stc* editor = workspace_->CurrentEditor())
+        editor->Clear();
+}
+
+void CorvaneFrame::OnFind(wxCommandEvent&) {
+    // The find and replace dialog arrives with its own feature.
+}
+
+void CorvaneFrame::OnReplace(wxCommandEvent&) {
+    // The find and replace dialog arrives with its own feature.
+}
+
+void CorvaneFrame::OnSelectAll(wxCommandEvent&) {
+    if (snippet_stc* editor = workspace_->CurrentEditor())
+        editor->SelectAll();
+}
+
+void CorvaneFrame::OnZoomIn(wxCommandEvent&) {
+    if (snippet_stc* editor = workspace_->CurrentEditor())
+        editor->SetZoom(editor->GetZoom() + 1);
+}
+
+void CorvaneFrame::OnZoomOut(wxCommandEvent&) {
+    if (snippet_stc* editor = workspace_->CurrentEditor())
+        editor->SetZoom(editor->GetZoom() - 1);
+}
+
+void CorvaneFrame::OnOpenShell(wxCommandEvent&) {
+    // The program waits until the terminal is closed.
+    wxExecute(platform::TerminalCommand(), wxEXEC_SYNC);
+}
+
+void CorvaneFrame::OnLogin(wxCommandEvent&) {
+    // Accounts arrive with their own feature.
+}
+
+void CorvaneFrame::OnLogout(wxCommandEvent&) {
+    // Accounts arrive with their own feature.
+}
+
+void CorvaneFrame::OnRegister(wxCommandEvent&) {
+    // Accounts arrive with their own feature.
+}
+
+void CorvaneFrame::OnSharedSnippets(wxCommandEvent&) {
+    // Sharing arrives with its own feature.
+}
+
+void CorvaneFrame::OnAbout(wxCommandEvent&) {
+    Prompts::Current().ShowMessage(
+        "Corvane v2.0 keeps your source-code snippets at hand: on your own disk, in your private "
+        "cloud, and shared with everybody who writes code. It is written with a cross-platform "
+        "toolkit, so it also runs on other desktop systems. Thank you for using Corvane! Look for "
+        "updates on the Corvane project page.",
+        "About the Corvane v2.0");
+}
+
+void CorvaneFrame::OnViewChangelog(wxCommandEvent&) {
+    // The update window arrives with the update check.
+}
+
+void CorvaneFrame::OnUpdateNow(wxCommandEvent&) {
+    // The download page arrives with the update check.
+}

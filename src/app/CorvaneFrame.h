@@ -1,0 +1,80 @@
+#pragma once
+
+#include <wx/frame.h>
+
+#include <memory>
+
+class Database;
+class Interface;
+
+// Command identifiers of the main window (stock ids where the toolkit has one).
+enum {
+    ID_SAVE_ALL = 1001,
+    ID_SAVE = 1002,
+    ID_SAVE_LOCAL = 1003,
+    ID_SAVE_AS = 1004,
+    ID_QUIT = 1005,
+    ID_ZOOM_IN = 1006,
+    ID_ZOOM_OUT = 1007,
+    ID_OPEN_SHELL = 1008,
+    ID_LOGIN = 1011,
+    ID_LOGOUT = 1012,
+    ID_REGISTER = 1013,
+    ID_SHARED_SNIPPETS = 1014,
+    ID_DELETE = 1015,
+    ID_FIND = 1016,
+    ID_REPLACE = 1017,
+    ID_VIEW_CHANGELOG = 1018,
+    ID_UPDATE_NOW = 1019,
+    ID_PLUGIN_BASE = 1020,
+};
+
+// The main window: menus, tool bar and status bar around the workspace panel. It opens the
+// database connection and turns every command into a call on the workspace or its editors.
+class CorvaneFrame : public wxFrame {
+public:
+    CorvaneFrame(wxWindow* parent, const wxString& title);
+    ~CorvaneFrame() override;
+
+    // Appends the "Update Available!" menu.
+    void AddUpdateMenu();
+
+    Interface* Workspace() const { return workspace_; }
+
+    void OnClose(wxCloseEvent& event);
+    void OnQuit(wxCommandEvent& event);
+    void OnNew(wxCommandEvent& event);
+    void OnSave(wxCommandEvent& event);
+    void OnSaveAll(wxCommandEvent& event);
+    void OnSaveAs(wxCommandEvent& event);
+    void OnSaveLocal(wxCommandEvent& event);
+    void OnUndo(wxCommandEvent& event);
+    void OnRedo(wxCommandEvent& event);
+    void OnCut(wxCommandEvent& event);
+    void OnCopy(wxCommandEvent& event);
+    void OnPaste(wxCommandEvent& event);
+    void OnDelete(wxCommandEvent& event);
+    void OnFind(wxCommandEvent& event);
+    void OnReplace(wxCommandEvent& event);
+    void OnSelectAll(wxCommandEvent& event);
+    void OnZoomIn(wxCommandEvent& event);
+    void OnZoomOut(wxCommandEvent& event);
+    void OnOpenShell(wxCommandEvent& event);
+    void OnLogin(wxCommandEvent& event);
+    void OnLogout(wxCommandEvent& event);
+    void OnRegister(wxCommandEvent& event);
+    void OnSharedSnippets(wxCommandEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnViewChangelog(wxCommandEvent& event);
+    void OnUpdateNow(wxCommandEvent& event);
+
+private:
+    void BuildMenuBar();
+    void BuildToolBar();
+
+    // Opened once at start-up; null when the cloud could not be reached.
+    std::unique_ptr<Database> connection_;
+    Interface* workspace_ = nullptr;
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,155 @@
+#include "app/Interface.h"
+
+#include "app/CaptionNumbering.h"
+#include "browse/SnippetBrowser.h"
+#include "clipboard/ClipRecorder.h"
+#include "editor/panel_with_stc.h"
+#include "editor/snippet_stc.h"
+#include "storage/LocalStore.h"
+#include "storage/SnippetSaver.h"
+
+#include <wx/aui/auibook.h>
+#include <wx/button.h>
+#include <wx/sizer.h>
+
+wxBEGIN_EVENT_TABLE(Interface, wxPanel)
+    EVT_BUTTON(Interface::ID_BROWSE_PUBLIC, Interface::ShowPublicBrowser)
+    EVT_BUTTON(Interface::ID_CLEAR_CLIPBOARD_LOG, Interface::ClearClipboardLog)
+    EVT_BUTTON(Interface::ID_EXPAND_ALL, Interface::OnExpandAll)
+    EVT_BUTTON(Interface::ID_COLLAPSE_ALL, Interface::OnCollapseAll)
+wxEND_EVENT_TABLE()
+
+Interface::Interface(wxWindow* parent, Database* connection)
+    : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxNO_BORDER),
+      connection_(connection) {
+    browse_public_button_ = new wxButton(this, ID_BROWSE_PUBLIC, "Browse Public Snippets",
+                                         wxPoint(5, 5), wxSize(200, 23), 0);
+    expand_button_ =
+        new wxButton(this, ID_EXPAND_ALL, "Expand All", wxPoint(5, 30), wxSize(100, 23), 0);
+    collapse_button_ =
+        new wxButton(this, ID_COLLAPSE_ALL, "Collapse All", wxPoint(112, 28), wxSize(100, 23), 0);
+    tree_ = new SnippetBrowser(this);
+    clear_log_button_ = new wxButton(this, ID_CLEAR_CLIPBOARD_LOG, "Clear Clipboard Log",
+                                     wxPoint(5, 291), wxSize(200, 23), 0);
+    clip_log_ = new ClipRecorder(this);
+    notebook_ = new wxAuiNotebook(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                  wxAUI_NB_DEFAULT_STYLE);
+
+    wxString title = "New Snippet";
+    wxString empty_path, empty_content, empty_sid;
+    OpenSnippetPage(title, empty_path, empty_content, empty_sid, false);
+
+    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+    buttons->Add(expand_button_, 0, wxLEFT, 0);
+    buttons->Add(collapse_button_, 0, wxRIGHT, 0);
+
+    auto* left = new wxBoxSizer(wxVERTICAL);
+    left->Add(browse_public_button_, 0, wxTOP | wxBOTTOM, 0);
+    left->Add(buttons, 0, wxTOP | wxBOTTOM, 3);
+    left->Add(tree_, 3, wxTOP | wxBOTTOM, 3);
+    left->Add(clear_log_button_, 0, wxTOP | wxBOTTOM, 3);
+    left->Add(clip_log_, 2, wxTOP | wxBOTTOM, 0);
+
+    auto* right = new wxBoxSizer(wxVERTICAL);
+    right->Add(notebook_, 1, wxEXPAND | wxALL, 0);
+
+    auto* columns = new wxBoxSizer(wxHORIZONTAL);
+    columns->Add(left, 0, wxEXPAND | wxALL, 3);
+    columns->Add(right, 1, wxEXPAND | wxALL, 2);
+    SetSizer(columns);
+}
+
+void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& content, wxString& sid,
+                                bool read_only) {
+    auto* page = new panel_with_stc(notebook_);
+    auto* editor = new snippet_stc(page);
+    editor->info.sid = sid;
+    editor->info.content = content;
+    editor->info.title = title;
+
+    std::vector<wxString> captions;
+    captions.reserve(notebook_->GetPageCount());
+    for (size_t i = 0; i < notebook_->GetPageCount(); ++i)
+        captions.push_back(notebook_->GetPageText(i));
+    title = NumberedCaption(title, captions);
+
+    if (path.empty() && content.empty() && sid.empty())
+        page->kind = "new-snippet";
+    if (!path.empty()) {
+        // An unreadable path leaves the page empty.
+        editor->SetText(local_store::ReadText(path).value_or(wxString()));
+        editor->EmptyUndoBuffer();
+        page->path = path;
+    }
+    page->stc = editor;
+    editor->AppendText(content);
+    if (read_only) {
+        editor->info.is_public = true;
+        editor->SetReadOnly(true);
+    }
+
+    auto* sizer = new wxBoxSizer(wxHORIZONTAL);
+    sizer->Add(editor, 1, wxEXPAND | wxALL, 3);
+    page->SetSizer(sizer);
+    notebook_->AddPage(page, title, true);
+}
+
+void Interface::OpenCloudSnippet(const snippet_info& info) {
+    wxString title = info.title;
+    wxString path;
+    wxString content = info.content;
+    wxString sid = info.sid;
+    OpenSnippetPage(title, path, content, sid, info.is_public);
+}
+
+panel_with_stc* Interface::EditorPage(size_t index) const {
+    if (index >= notebook_->GetPageCount())
+        return nullptr;
+    return dynamic_cast<panel_with_stc*>(notebook_->GetPage(index));
+}
+
+wxString Interface::PageKind(size_t index) const {
+    const panel_with_stc* page = EditorPage(index);
+    return page ? page->kind : wxString();
+}
+
+int Interface::FindPage(const wxString& kind) const {
+    for (size_t i = 0; i < notebook_->GetPageCount(); ++i) {
+        if (PageKind(i) == kind)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+snippet_stc* Interface::CurrentEditor() {
+    const int selected = notebook_->GetSelection();
+    if (selected == wxNOT_FOUND)
+        return nullptr;
+    const panel_with_stc* page = EditorPage(static_cast<size_t>(selected));
+    return page ? page->stc : nullptr;
+}
+
+void Interface::FocusCurrentEditor() {
+    if (snippet_stc* editor = CurrentEditor())
+        editor->SetFocus();
+}
+
+void Interface::SaveSnippet(int index) { SnippetSaver(*this).SaveSnippet(index); }
+
+void Interface::SaveToCloud() { SnippetSaver(*this).SaveToCloud(); }
+
+void Interface::SaveToFile(const wxString& subdirectory, const wxString& file_name) {
+    SnippetSaver(*this).SaveToFile(subdirectory, file_name);
+}
+
+void Interface::ShowPublicBrowser(wxCommandEvent&) {
+    // The public search page arrives with the search feature.
+}
+
+void Interface::ClearClipboardLog(wxCommandEvent&) {
+    // Clearing (after a confirmation) arrives with the clipboard watcher.
+}
+
+void Interface::OnExpandAll(wxCommandEvent&) { tree_->ExpandAll(); }
+
+void Interface::OnCollapseAll(wxCommandEvent&) { tree_->CollapseAll(); }

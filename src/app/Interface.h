@@ -1,0 +1,81 @@
+#pragma once
+
+#include <wx/panel.h>
+
+class ClipRecorder;
+class Database;
+class SnippetBrowser;
+class panel_with_stc;
+class snippet_stc;
+class wxAuiNotebook;
+class wxButton;
+struct snippet_info;
+
+// The workspace: the left column (public-search button, the snippet tree with its expand and
+// collapse buttons, the clipboard log) beside the notebook of pages. It holds the current user
+// and lends the database connection to every window that queries.
+class Interface : public wxPanel {
+public:
+    // Window ids of the panel's own controls and of the form controls on its pages.
+    enum {
+        ID_CLEAR_CLIPBOARD_LOG = 5999,
+        ID_EXPAND_ALL = 6000,
+        ID_COLLAPSE_ALL = 6001,
+        ID_BROWSE_PUBLIC = 6002,
+    };
+
+    // `connection` may be null: the cloud is then unavailable for the whole run.
+    Interface(wxWindow* parent, Database* connection);
+
+    // Opens a new editor page. `title` becomes the numbered caption; a page with no path,
+    // content and sid is a new snippet. Path, content and sid are taken by reference as the
+    // callers hand them over.
+    void OpenSnippetPage(wxString& title, wxString& path, wxString& content, wxString& sid,
+                         bool read_only);
+    // Opens a cloud snippet in a new page, read-only when it is public.
+    void OpenCloudSnippet(const snippet_info& info);
+
+    // The editor of the selected page, or null when the page has none.
+    snippet_stc* CurrentEditor();
+    void FocusCurrentEditor();
+
+    // Saving (the work is done by the storage subsystem).
+    void SaveSnippet(int index);
+    void SaveToCloud();
+    void SaveToFile(const wxString& subdirectory, const wxString& file_name);
+
+    // Pages by index and kind.
+    wxAuiNotebook* Notebook() const { return notebook_; }
+    panel_with_stc* EditorPage(size_t index) const;
+    wxString PageKind(size_t index) const;
+    // Index of the first page of that kind, or -1.
+    int FindPage(const wxString& kind) const;
+
+    // The logged-in user's id as decimal text; empty when nobody is logged in.
+    const wxString& CurrentUserId() const { return current_user_id_; }
+    void SetCurrentUserId(const wxString& uid) { current_user_id_ = uid; }
+    Database* Connection() const { return connection_; }
+    SnippetBrowser* Tree() const { return tree_; }
+    ClipRecorder* ClipboardLog() const { return clip_log_; }
+
+private:
+    void ShowPublicBrowser(wxCommandEvent& event);
+    void ClearClipboardLog(wxCommandEvent& event);
+    void OnExpandAll(wxCommandEvent& event);
+    void OnCollapseAll(wxCommandEvent& event);
+
+    wxString current_user_id_;
+    Database* connection_;
+    SnippetBrowser* tree_ = nullptr;
+    wxButton* browse_public_button_ = nullptr;
+    wxButton* expand_button_ = nullptr;
+    wxButton* collapse_button_ = nullptr;
+    wxButton* clear_log_button_ = nullptr;
+    ClipRecorder* clip_log_ = nullptr;
+    wxAuiNotebook* notebook_ = nullptr;
+    wxString login_user_name_;
+    wxString login_password_;
+    bool remember_me_ = false;
+
+    wxDECLARE_EVENT_TABLE();
+};

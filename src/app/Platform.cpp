@@ -1,0 +1,64 @@
+#include "app/Platform.h"
+
+#include "app/TextCodec.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace platform {
+
+const char* Tag() { return "linux"; }
+
+wxString VersionText() { return wxString("2.1.1a-") + Tag(); }
+
+std::string FileSystemPath(const wxString& path) {
+    return text::ToPathBytes(path);
+}
+
+bool MakeDirectory(const wxString& path) {
+    const std::string native = FileSystemPath(path);
+    return !native.empty() && ::mkdir(native.c_str(), 0777) == 0;
+}
+
+bool RemoveDirectory(const wxString& path) {
+    const std::string native = FileSystemPath(path);
+    return !native.empty() && ::rmdir(native.c_str()) == 0;
+}
+
+bool RemoveFileOrEmptyDirectory(const wxString& path, wxString* error) {
+    const std::string native = FileSystemPath(path);
+    int result = native.empty() ? -1 : ::unlink(native.c_str());
+    if (result != 0 && errno == EISDIR)
+        result = ::rmdir(native.c_str());
+    if (result != 0 && error != nullptr)
+        *error = wxString::FromUTF8(native.empty() ? "invalid file name" : std::strerror(errno));
+    return result == 0;
+}
+
+namespace {
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    if (path == nullptr)
+        return false;
+    std::istringstream dirs(path);
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+wxString TerminalCommand() {
+    return OnPath("x-terminal-emulator") ? "x-terminal-emulator" : "xterm";
+}
+
+} // namespace platform

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <wx/string.h>
+
+#include <string>
+
+// Everything that differs between operating systems, in one place.
+namespace platform {
+
+// Sent to the update service and part of the version text: "linux" here, "win" on Windows.
+const char* Tag();
+
+// The version this program reports: "2.1.1a-" followed by the platform tag.
+wxString VersionText();
+
+// A path as the file system takes it: UTF-8, with names that were not UTF-8 restored byte for
+// byte (see text::ToPathBytes). Empty when the path cannot be encoded.
+std::string FileSystemPath(const wxString& path);
+
+// Creates one directory level; false when it could not be created (it may already exist).
+bool MakeDirectory(const wxString& path);
+// Removes a directory only when it is empty; false otherwise.
+bool RemoveDirectory(const wxString& path);
+
+// Removes a file, or a directory when it is empty; false with the system's reason otherwise.
+bool RemoveFileOrEmptyDirectory(const wxString& path, wxString* error);
+
+// The command that opens the desktop's terminal: x-terminal-emulator where it exists, else xterm.
+wxString TerminalCommand();
+
+} // namespace platform

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <wx/string.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Conversions between the program's wide texts and the UTF-8 bytes of the outside world
+// (statements, file-system paths, database fields, HTTP bodies, plug-in strings).
+// UTF-8 is used whatever the C library's locale says, so a C or POSIX locale never drops or
+// mangles a snippet's text.
+namespace text {
+
+// The text as UTF-8; nothing when it holds a code point UTF-8 cannot carry (a lone surrogate,
+// or a value beyond U+10FFFF). NULs inside the text are kept.
+std::optional<std::string> ToUtf8(const wxString& value);
+
+// The bytes decoded as UTF-8; each invalid sequence becomes U+FFFD, NULs are kept.
+wxString FromUtf8(std::string_view bytes);
+
+// File-system names are bytes that need not be UTF-8. These two map them to text and back without
+// loss: each byte that is not part of valid UTF-8 becomes U+DC80 + byte, and turns back into itself.
+// Such texts name files; for display use FromUtf8, which shows U+FFFD instead. A text that
+// cannot be encoded at all gives an empty path, which names no file.
+wxString FromPathBytes(std::string_view bytes);
+std::string ToPathBytes(const wxString& path);
+
+// True when the bytes are valid UTF-8.
+bool IsValidUtf8(std::string_view bytes);
+
+} // namespace text

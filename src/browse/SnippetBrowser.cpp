@@ -1,0 +1,248 @@
+#include "browse/SnippetBrowser.h"
+
+#include "app/Interface.h"
+#include "app/Platform.h"
+#include "app/Prompts.h"
+#include "editor/snippet_stc.h"
+#include "storage/Database.h"
+#include "storage/LocalStore.h"
+#include "storage/Statements.h"
+
+#include <wx/menu.h>
+
+
+// The base is the tree control's table: on this toolkit the tree is drawn and driven by its own
+// handlers, which must stay in the chain.
+wxBEGIN_EVENT_TABLE(SnippetBrowser, wxTreeCtrl)
+    EVT_LEFT_DCLICK(SnippetBrowser::OnTreeDoubleClick)
+    EVT_CONTEXT_MENU(SnippetBrowser::OnTreeContextMenu)
+    EVT_MENU(SnippetBrowser::ID_OPEN, SnippetBrowser::OnOpen)
+    EVT_MENU(SnippetBrowser::ID_DELETE, SnippetBrowser::OnDelete)
+wxEND_EVENT_TABLE()
+
+SnippetBrowser::SnippetBrowser(wxWindow* parent, Interface* owner, int mode)
+    : wxTreeCtrl(parent, wxID_ANY, wxPoint(5, 66), wxSize(200, 220),
+                 wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT),
+      mode_(mode), owner_(owner ? owner : dynamic_cast<Interface*>(parent)) {
+    LoadTree();
+}
+
+SnippetBrowser::~SnippetBrowser() = default;
+
+void SnippetBrowser::LoadTree() {
+    Freeze();
+    records_.clear();
+    group_nodes_.clear();
+    raw_names_.clear();
+    DeleteAllItems();
+    const wxTreeItemId root = AddRoot("Snippets");
+    if (mode_ != kPublicList) {
+        const wxTreeItemId local = AppendItem(root, "Local");
+        group_nodes_.push_back(local);
+        ScanDirectory(local, local_store::kRoot);
+    }
+    LoadCloudBranches();
+    Thaw();
+}
+
+bool SnippetBrowser::ScanDirectory(const wxTreeItemId& parent, const wxString& directory) {
+    local_store::Walk(directory, parent,
+                      [this](const wxTreeItemId& under, const local_store::Entry& entry) {
+                          const wxTreeItemId item = AppendItem(under, entry.label);
+                          if (entry.name != entry.label)
+                              raw_names_.emplace(item.GetID(), entry.name);
+                          return item;
+                      });
+    return true;
+}
+
+void SnippetBrowser::LoadCloudBranches() {
+    Database* db = owner_ ? owner_->Connection() : nullptr;
+    const wxString uid = owner_ ? owner_->CurrentUserId() : wxString();
+    if (db == nullptr || uid.empty())
+        return;
+    static const char* const kGroupLabels[] = {"My Cloud", "Private Snippets", "Public Snippets"};
+    const wxTreeItemId group = AppendItem(GetRootItem(), kGroupLabels[mode_]);
+    group_nodes_.push_back(group);
+    AddGrouped(group, statements::ListOwn(uid, mode_), false, false);
+
+    if (mode_ == kMainTree) {
+        const wxTreeItemId favourites = AppendItem(GetRootItem(), "Favourites");
+        group_nodes_.push_back(favourites);
+        AddGrouped(favourites, statements::ListFavourites(uid), true, true);
+    }
+}
+
+void SnippetBrowser::AddGrouped(const wxTreeItemId& group, const wxString& statement, bool stored,
+                                bool favourite) {
+    wxString previous_language;
+    wxTreeItemId language_node = group;
+    owner_->Connection()->Select(
+        statement, stored ? Fetch::Stored : Fetch::Streamed, [&](const DbRow& row) {
+            const wxString language = row.Text(0);
+            if (language != previous_language) {
+                language_node = AppendItem(group, language);
+                previous_language = language;
+            }
+            NodeRecord record;
+            record.info.title = row.Text(1);
+            record.info.sid = row.Text(2);
+            record.info.language = language;
+            record.item = AppendItem(language_node, record.info.title);
+            record.favourite = favourite;
+            records_.push_back(std::move(record));
+            return true;
+        });
+}
+
+const SnippetBrowser::NodeRecord* SnippetBrowser::RecordFor(const wxTreeItemId& item) const {
+    for (const NodeRecord& record : records_) {
+        if (record.item == item)
+            return &record;
+    }
+    return nullptr;
+}
+
+wxString SnippetBrowser::SelectedSid() const {
+    const NodeRecord* record = RecordFor(GetSelection());
+    return record ? record->info.sid : wxString();
+}
+
+std::vector<wxString> SnippetBrowser::NamesFromTop(const wxTreeItemId& item) const {
+    std::vector<wxString> names;
+    for (wxTreeItemId node = item; node.IsOk() && node != GetRootItem();
+         node = GetItemParent(node)) {
+        const auto raw = raw_names_.find(node.GetID());
+        names.insert(names.begin(), raw != raw_names_.end() ? raw->second : GetItemText(node));
+    }
+    return names;
+}
+
+wxString SnippetBrowser::LocalPath(const wxTreeItemId& item) const {
+    return local_store::PathFromNames(NamesFromTop(item));
+}
+
+snippet_info SnippetBrowser::ReadSelectedLocal() const {
+    const wxTreeItemId item = GetSelection();
+    snippet_info info;
+    if (!item.IsOk())
+        return info;
+    info.title = GetItemText(item);
+    info.language = local_store::LanguageFromNames(NamesFromTop(item));
+    info.content = local_store::ReadText(LocalPath(item)).value_or(wxString());
+    info.uid = owner_ ? owner_->CurrentUserId() : wxString();
+    return info;
+}
+
+bool SnippetBrowser::IsGroupNode(const wxTreeItemId& item) const {
+    for (const wxTreeItemId& group : group_nodes_) {
+        if (group == item)
+            return true;
+    }
+    return false;
+}
+
+void SnippetBrowser::OnTreeDoubleClick(wxMouseEvent&) { OpenItem(GetSelection()); }
+
+void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
+    if (!item.IsOk())
+        return;
+    if (ItemHasChildren(item)) {
+        if (IsExpanded(item))
+            Collapse(item);
+        else
+            Expand(item);
+        return;
+    }
+    // A childless group is no file: opening it would open the store's root.
+    if (IsGroupNode(item))
+        return;
+
+    const NodeRecord* record = RecordFor(item);
+    Database* db = owner_->Connection();
+    if (record != nullptr && db != nullptr) {
+        const auto row = db->FirstRow(statements::OpenSnippet(record->info.sid), Fetch::Streamed);
+        if (!row || row->size() < 4)
+            return;
+        snippet_info info;
+        info.title = (*row)[0];
+        info.content = (*row)[1];
+        info.sid = (*row)[2];
+        info.is_public = (*row)[3].StartsWith("1");
+        if (mode_ == kMainTree) {
+            owner_->OpenCloudSnippet(info);
+        } else if (snippet_stc* editor = owner_->CurrentEditor()) {
+            editor->SetReadOnly(false);
+            editor->SetText(info.content);
+            editor->SetReadOnly(true);
+        }
+        return;
+    }
+    if (record != nullptr)
+        return; // a cloud snippet, but the cloud is gone
+
+    wxString path = LocalPath(item);
+    if (mode_ == kMainTree) {
+        wxString title = GetItemText(item);
+        wxString content;
+        wxString sid;
+        owner_->OpenSnippetPage(title, path, content, sid, false);
+    } else if (snippet_stc* editor = owner_->CurrentEditor()) {
+        editor->SetReadOnly(false);
+        editor->SetText(local_store::ReadText(path).value_or(wxString()));
+        editor->SetReadOnly(true);
+    }
+}
+
+void SnippetBrowser::OnTreeContextMenu(wxContextMenuEvent&) {
+    const wxTreeItemId item = GetSelection();
+    if (!item.IsOk() || ItemHasChildren(item))
+        return;
+    wxMenu menu;
+    menu.Append(ID_OPEN, "Open");
+    menu.Append(ID_DELETE, "Delete");
+    PopupMenu(&menu);
+}
+
+void SnippetBrowser::OnOpen(wxCommandEvent&) { OpenItem(GetSelection()); }
+
+void SnippetBrowser::OnDelete(wxCommandEvent&) { DeleteItem(GetSelection()); }
+
+void SnippetBrowser::DeleteItem(const wxTreeItemId& item) {
+    if (!item.IsOk() || ItemHasChildren(item) || IsGroupNode(item))
+        return;
+    Prompts& prompts = Prompts::Current();
+    const wxString label = GetItemText(item);
+    if (const NodeRecord* record = RecordFor(item)) {
+        Database* db = owner_->Connection();
+        const wxString uid = owner_->CurrentUserId();
+        if (db == nullptr || !statements::IsId(uid) || !statements::IsId(record->info.sid))
+            return;
+        const wxString question =
+            record->favourite
+                ? wxString::Format("Remove \"%s\" from your favourites?", label)
+                : wxString::Format("Delete the cloud snippet \"%s\"? This cannot be undone.", label);
+        if (!prompts.AskYesNo(question, "Confirm"))
+            return;
+        const wxString statement = record->favourite
+                                       ? statements::RemoveFavourite(uid, record->info.sid)
+                                       : statements::DeleteOwnSnippet(record->info.sid, uid);
+        if (!db->Execute(statement)) {
+            prompts.ShowMessage("The snippet could not be deleted:\n" + db->LastError(),
+                                Prompts::kDefaultCaption);
+            return;
+        }
+    } else {
+        const wxString path = LocalPath(item);
+        if (!prompts.AskYesNo(
+                wxString::Format("Delete the local snippet \"%s\" (%s)?", label, path), "Confirm"))
+            return;
+        wxString error;
+        if (!platform::RemoveFileOrEmptyDirectory(path, &error)) {
+            prompts.ShowMessage(wxString::Format("\"%s\" could not be deleted:\n%s", path, error),
+                                Prompts::kDefaultCaption);
+            return;
+        }
+    }
+    LoadTree();
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "editor/snippet_info.h"
+
+#include <wx/treectrl.h>
+
+#include <unordered_map>
+#include <vector>
+
+class Interface;
+
+// The tree of snippets: the local store under "Local", the user's cloud snippets grouped by
+// language, and (main tree only) the user's favourites. Rebuilt whole by LoadTree.
+class SnippetBrowser : public wxTreeCtrl {
+public:
+    enum Mode { kMainTree = 0, kPrivateList = 1, kPublicList = 2 };
+    // Popup menu commands.
+    enum { ID_OPEN = 1, ID_DELETE = 2 };
+
+    // Without an owner, the parent (the workspace panel) is the owner.
+    SnippetBrowser(wxWindow* parent, Interface* owner = nullptr, int mode = kMainTree);
+    ~SnippetBrowser() override;
+
+    void LoadTree();
+    bool ScanDirectory(const wxTreeItemId& parent, const wxString& directory);
+    void LoadCloudBranches();
+
+    // The sid of the selected cloud snippet; empty when the selection is not one.
+    wxString SelectedSid() const;
+    // The selected local snippet as a record; empty content when it cannot be read as a file.
+    snippet_info ReadSelectedLocal() const;
+
+    // The local path a node of the Local branch stands for.
+    wxString LocalPath(const wxTreeItemId& item) const;
+
+    void OnTreeDoubleClick(wxMouseEvent& event);
+    void OnTreeContextMenu(wxContextMenuEvent& event);
+
+    int Mode() const { return mode_; }
+
+private:
+    struct NodeRecord {
+        snippet_info info;
+        wxTreeItemId item;
+        bool favourite; // under "Favourites" rather than the user's own group
+    };
+
+    // Appends the rows of a list statement under `group`, one node per run of equal languages.
+    void AddGrouped(const wxTreeItemId& group, const wxString& statement, bool stored,
+                    bool favourite);
+    const NodeRecord* RecordFor(const wxTreeItemId& item) const;
+    std::vector<wxString> NamesFromTop(const wxTreeItemId& item) const;
+    bool IsGroupNode(const wxTreeItemId& item) const;
+    void OpenItem(const wxTreeItemId& item);
+    void DeleteItem(const wxTreeItemId& item);
+    void OnOpen(wxCommandEvent& event);
+    void OnDelete(wxCommandEvent& event);
+
+    std::vector<NodeRecord> records_;
+    int mode_;
+    Interface* owner_;
+    std::vector<wxTreeItemId> group_nodes_;
+    // File names that are not valid UTF-8 show with U+FFFD; these keep the names that open them.
+    std::unordered_map<void*, wxString> raw_names_;
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <wx/panel.h>
+
+class snippet_stc;
+
+// A notebook page: a snippet's editor page, or a form page (login, registration) without editor.
+class panel_with_stc : public wxPanel {
+public:
+    explicit panel_with_stc(wxWindow* parent);
+
+    snippet_stc* stc = nullptr; // the page's editor, a child of the page; null on form pages
+    wxString kind;              // "", "new-snippet", "login", "register", "manage-shared"
+    wxString path;              // the local file the page was loaded from or last saved to
+};

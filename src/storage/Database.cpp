@@ -1,0 +1,228 @@
+#include "storage/Database.h"
+
+#include "app/TextCodec.h"
+
+#include <errmsg.h>
+#include <mysql.h>
+
+namespace {
+
+struct HandleCloser {
+    void operator()(MYSQL* mysql) const { mysql_close(mysql); }
+};
+using MysqlPtr = std::unique_ptr<MYSQL, HandleCloser>;
+
+struct ResultReleaser {
+    // Releasing a streamed result also reads whatever rows the server still has to send.
+    void operator()(MYSQL_RES* result) const { mysql_free_result(result); }
+};
+using ResultPtr = std::unique_ptr<MYSQL_RES, ResultReleaser>;
+
+bool IsConnectionLost(unsigned code) {
+    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST;
+}
+
+// A connected handle, or null with the client library's message in `error`.
+MysqlPtr Open(const DbSettings& settings, std::string& error) {
+    MysqlPtr mysql(mysql_init(nullptr));
+    if (!mysql) {
+        error = "The database client could not create a connection handle.";
+        return nullptr;
+    }
+    const unsigned connectTimeout = settings.connect_timeout_seconds;
+    const unsigned readWriteTimeout = settings.read_write_timeout_seconds;
+    // TCP always: with the default protocol a host "localhost" would mean a local socket.
+    const unsigned protocol = MYSQL_PROTOCOL_TCP;
+    mysql_options(mysql.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    mysql_options(mysql.get(), MYSQL_OPT_PROTOCOL, &protocol);
+    mysql_options(mysql.get(), MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+    mysql_options(mysql.get(), MYSQL_OPT_READ_TIMEOUT, &readWriteTimeout);
+    mysql_options(mysql.get(), MYSQL_OPT_WRITE_TIMEOUT, &readWriteTimeout);
+    if (mysql_real_connect(mysql.get(), settings.host.c_str(), settings.user.c_str(),
+                           settings.password.c_str(), settings.database.c_str(), settings.port,
+                           nullptr, 0) == nullptr) {
+        error = mysql_error(mysql.get());
+        return nullptr;
+    }
+    return mysql;
+}
+
+} // namespace
+
+struct Database::Handle {
+    // Never null: a failed reopening keeps the dead handle, so escaping always has a character
+    // set to work with.
+    MysqlPtr mysql;
+    // The server has gone away; the next statement opens a fresh connection first.
+    bool lost = false;
+};
+
+bool DbRow::IsNull(unsigned column) const {
+    return column >= count_ || fields_[column] == nullptr;
+}
+
+std::string_view DbRow::Bytes(unsigned column) const {
+    if (IsNull(column))
+        return {};
+    return std::string_view(fields_[column], lengths_[column]);
+}
+
+wxString DbRow::Text(unsigned column) const { return text::FromUtf8(Bytes(column)); }
+
+Database::Database(const DbSettings& settings)
+    : settings_(settings), handle_(std::make_unique<Handle>()) {}
+
+Database::~Database() = default;
+
+std::unique_ptr<Database> Database::Connect(const DbSettings& settings, wxString* error) {
+    std::string message;
+    MysqlPtr mysql = Open(settings, message);
+    if (!mysql) {
+        if (error != nullptr)
+            *error = text::FromUtf8(message);
+        return nullptr;
+    }
+    std::unique_ptr<Database> database(new Database(settings));
+    database->handle_->mysql = std::move(mysql);
+    return database;
+}
+
+wxString Database::Escape(const wxString& value) const {
+    const std::optional<std::string> bytes = text::ToUtf8(value);
+    // A value UTF-8 cannot carry stays as it is: any statement holding it cannot be encoded
+    // either, so it is never sent.
+    if (!bytes)
+        return value;
+    std::string escaped(bytes->size() * 2 + 1, '\0');
+    const unsigned long length = mysql_real_escape_string(handle_->mysql.get(), escaped.data(),
+                                                          bytes->data(), bytes->size());
+    escaped.resize(length);
+    return text::FromUtf8(escaped);
+}
+
+void Database::SetStatementObserver(std::function<void(const std::string&)> observer) {
+    observer_ = std::move(observer);
+}
+
+// Reconnection. The server may go away at any time (restart, idle timeout); the first statement
+// after that fails with "server has gone away" or "lost connection". A read is then sent once
+// more on a fresh connection, unless rows had already been handed to the caller. A write is
+// never sent twice, because the server may have applied it before the connection broke: it goes
+// out only on a connection that has just answered a ping, and if it fails on the way, the
+// failure is reported and only the next statement opens a fresh connection.
+
+bool Database::Execute(const wxString& statement) {
+    affected_rows_ = 0;
+    const std::optional<std::string> bytes = Encode(statement);
+    if (!bytes)
+        return false;
+    if ((handle_->lost || mysql_ping(handle_->mysql.get()) != 0) && !Reopen())
+        return false;
+    if (!Send(*bytes))
+        return false;
+    MYSQL* mysql = handle_->mysql.get();
+    // A statement with a result set is still accepted; its rows are read and dropped so the
+    // connection can take the next statement.
+    if (mysql_field_count(mysql) > 0 && ResultPtr(mysql_store_result(mysql)) == nullptr)
+        return Fail();
+    affected_rows_ = mysql_affected_rows(mysql);
+    last_error_.clear();
+    return true;
+}
+
+bool Database::Select(const wxString& statement, Fetch fetch,
+                      const std::function<bool(const DbRow&)>& onRow) {
+    const std::optional<std::string> bytes = Encode(statement);
+    if (!bytes || !EnsureOpen())
+        return false;
+    bool delivered = false;
+    if (Read(*bytes, fetch, onRow, delivered))
+        return true;
+    if (!handle_->lost || delivered || !Reopen())
+        return false;
+    return Read(*bytes, fetch, onRow, delivered);
+}
+
+std::optional<std::vector<wxString>> Database::FirstRow(const wxString& statement, Fetch fetch) {
+    std::optional<std::vector<wxString>> first;
+    const bool ok = Select(statement, fetch, [&first](const DbRow& row) {
+        first.emplace();
+        for (unsigned column = 0; column < row.Size(); ++column)
+            first->push_back(row.Text(column));
+        return false;
+    });
+    if (!ok)
+        return std::nullopt;
+    return first;
+}
+
+std::optional<std::string> Database::Encode(const wxString& statement) {
+    std::optional<std::string> bytes = text::ToUtf8(statement);
+    if (!bytes)
+        last_error_ = "The statement holds a character that UTF-8 cannot encode; it was not sent.";
+    return bytes;
+}
+
+bool Database::Reopen() {
+    std::string message;
+    MysqlPtr fresh = Open(settings_, message);
+    if (!fresh) {
+        last_error_ = text::FromUtf8(message);
+        handle_->lost = true;
+        return false;
+    }
+    handle_->mysql = std::move(fresh);
+    handle_->lost = false;
+    return true;
+}
+
+bool Database::EnsureOpen() { return !handle_->lost || Reopen(); }
+
+bool Database::Send(const std::string& statement) {
+    if (observer_)
+        observer_(statement);
+    // The explicit length keeps escaped NULs and everything after them.
+    if (mysql_real_query(handle_->mysql.get(), statement.data(), statement.size()) != 0)
+        return Fail();
+    return true;
+}
+
+bool Database::Fail() {
+    MYSQL* mysql = handle_->mysql.get();
+    last_error_ = text::FromUtf8(mysql_error(mysql));
+    if (IsConnectionLost(mysql_errno(mysql)))
+        handle_->lost = true;
+    return false;
+}
+
+bool Database::Read(const std::string& statement, Fetch fetch,
+                    const std::function<bool(const DbRow&)>& onRow, bool& delivered) {
+    if (!Send(statement))
+        return false;
+    MYSQL* mysql = handle_->mysql.get();
+    ResultPtr result(fetch == Fetch::Stored ? mysql_store_result(mysql) : mysql_use_result(mysql));
+    if (!result) {
+        // No result set at all (a statement that yields none) reads as no rows.
+        if (mysql_field_count(mysql) != 0)
+            return Fail();
+        last_error_.clear();
+        return true;
+    }
+    const unsigned columns = mysql_num_fields(result.get());
+    MYSQL_ROW row;
+    while ((row = mysql_fetch_row(result.get())) != nullptr) {
+        delivered = true;
+        if (!onRow(DbRow(row, mysql_fetch_lengths(result.get()), columns)))
+            break;
+    }
+    // The connection takes no other statement until a streamed result has been read to its end.
+    if (row != nullptr && fetch == Fetch::Streamed) {
+        while (mysql_fetch_row(result.get()) != nullptr) {
+        }
+    }
+    // A streamed fetch ends with a null row on failure too; only the error number tells.
+    if (mysql_errno(mysql) != 0)
+        return Fail();
+    last_error_.clear();
+    return true;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "storage/DbSettings.h"
+
+#include <wx/string.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One row of a result set, valid only inside the row callback.
+class DbRow {
+public:
+    DbRow(char** fields, const unsigned long* lengths, unsigned count)
+        : fields_(fields), lengths_(lengths), count_(count) {}
+
+    unsigned Size() const { return count_; }
+    bool IsNull(unsigned column) const;
+    // The field's exact bytes; a NUL inside a field is data. NULL and missing columns are empty.
+    std::string_view Bytes(unsigned column) const;
+    // The field decoded from UTF-8; NULL reads as empty text.
+    wxString Text(unsigned column) const;
+
+private:
+    char** fields_;
+    const unsigned long* lengths_;
+    unsigned count_;
+};
+
+// How a result set is taken from the server: all rows at once, or row by row as they arrive.
+enum class Fetch { Stored, Streamed };
+
+// The one connection to the cloud and the one procedure by which every statement is sent.
+//
+// Statements are wide text, sent as UTF-8 on a utf8mb4 connection. A statement that cannot be
+// encoded is not sent. When the server has gone away (restart, idle timeout) the connection is
+// opened again: a read is then repeated, a write is sent only on a connection known to be alive,
+// so that it is never applied twice.
+class Database {
+public:
+    // Opens a connection; null when the server cannot be reached or refuses. `error` receives the
+    // client library's message.
+    static std::unique_ptr<Database> Connect(const DbSettings& settings, wxString* error = nullptr);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // The value escaped as the body of an SQL string literal for this connection.
+    wxString Escape(const wxString& value) const;
+
+    // Sends a statement that yields no result set. False when it was not sent or failed.
+    bool Execute(const wxString& statement);
+    // Sends a statement and hands each row to `onRow` in order (return false to stop early).
+    // False when the statement was not sent or failed.
+    bool Select(const wxString& statement, Fetch fetch,
+                const std::function<bool(const DbRow&)>& onRow);
+    // The first row's fields as text, or nothing when the statement failed or found no row.
+    std::optional<std::vector<wxString>> FirstRow(const wxString& statement, Fetch fetch);
+    // Rows changed by the last Execute.
+    unsigned long long AffectedRows() const { return affected_rows_; }
+
+    // Why the last statement failed, in the client library's words; empty after a success.
+    const wxString& LastError() const { return last_error_; }
+
+    // Sees the exact UTF-8 text of every statement sent (tests and diagnostics).
+    void SetStatementObserver(std::function<void(const std::string&)> observer);
+
+private:
+    struct Handle;
+    explicit Database(const DbSettings& settings);
+
+    std::optional<std::string> Encode(const wxString& statement);
+    bool Reopen();
+    bool EnsureOpen();
+    bool Send(const std::string& statement);
+    bool Fail();
+    bool Read(const std::string& statement, Fetch fetch,
+              const std::function<bool(const DbRow&)>& onRow, bool& delivered);
+
+    DbSettings settings_;
+    std::unique_ptr<Handle> handle_;
+    wxString last_error_;
+    unsigned long long affected_rows_ = 0;
+    std::function<void(const std::string&)> observer_;
+};

@@ -1,0 +1,50 @@
+#include "storage/DbSettings.h"
+
+#include "BuildSettings.h"
+
+#include <cstdlib>
+#include <iterator>
+
+namespace {
+
+// The password is kept in the binary as character codes, never as one literal; each position
+// of the code range becomes one character of the text.
+std::string PasswordCharacter(std::size_t position) {
+    return std::string(1, static_cast<char>(build_settings::kDbPasswordCodes[position]));
+}
+
+std::string BuildPassword() {
+    // The last code is the terminating 0, not part of the password.
+    constexpr std::size_t length = std::size(build_settings::kDbPasswordCodes) - 1;
+    std::string password;
+    for (std::size_t position = 0; position < length; ++position)
+        password += PasswordCharacter(position);
+    return password;
+}
+
+// A TCP port number, or 0 when the text is not one.
+unsigned ParsePort(const char* value) {
+    char* end = nullptr;
+    const unsigned long port = std::strtoul(value, &end, 10);
+    if (end == value || *end != '\0' || port == 0 || port > 65535)
+        return 0;
+    return static_cast<unsigned>(port);
+}
+
+} // namespace
+
+DbSettings DbSettings::FromBuild() {
+    DbSettings settings;
+    settings.host = build_settings::kDbHost;
+    settings.password = BuildPassword();
+
+    if (const char* host = std::getenv("CORVANE_DB_HOST"); host != nullptr && *host != '\0')
+        settings.host = host;
+    // A malformed port is ignored rather than turned into some other port.
+    if (const char* port = std::getenv("CORVANE_DB_PORT"); port != nullptr && ParsePort(port) != 0)
+        settings.port = ParsePort(port);
+    // An empty password is a valid override, so only an unset variable keeps the build's.
+    if (const char* password = std::getenv("CORVANE_DB_PASSWORD"); password != nullptr)
+        settings.password = password;
+    return settings;
+}

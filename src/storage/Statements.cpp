@@ -1,0 +1,81 @@
+#include "storage/Statements.h"
+
+#include "storage/Database.h"
+
+#include <wx/debug.h>
+
+namespace statements {
+namespace {
+
+// An id that is not one would make a broken (or a different) statement; callers must have
+// refused it already, so reaching this is a programming error.
+void CheckId(const wxString& id) { wxASSERT_MSG(IsId(id), "uid or sid is not a decimal id"); }
+
+} // namespace
+
+bool IsId(const wxString& id) {
+    if (id.empty())
+        return false;
+    for (const wxUniChar c : id) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
+wxString OpenSnippet(const wxString& sid) {
+    CheckId(sid);
+    return "SELECT title, content, sid, public FROM snippets WHERE sid = " + sid + " LIMIT 1";
+}
+
+wxString ListOwn(const wxString& uid, int mode) {
+    CheckId(uid);
+    wxString statement = "SELECT language, title, sid FROM snippets WHERE uid = " + uid;
+    if (mode > 0)
+        statement += " AND public = " + wxString::Format("%d", mode - 1);
+    return statement + " ORDER BY language";
+}
+
+wxString ListFavourites(const wxString& uid) {
+    CheckId(uid);
+    return wxString("SELECT snippets.language, snippets.title, snippets.sid FROM snippets, "
+                    "favourites ") +
+           "WHERE favourites.sid = snippets.sid " + "AND favourites.uid = " + uid +
+           " ORDER BY snippets.language";
+}
+
+wxString InsertSnippet(const Database& db, const wxString& uid, const wxString& title,
+                       const wxString& language, const wxString& content) {
+    // The uid alone stands in quotes here, so it is escaped like the texts.
+    return wxString("INSERT INTO snippets(uid, title, language, content)") + "VALUES('" +
+           db.Escape(uid) + "', '" + db.Escape(title) + "', '" + db.Escape(language) + "', '" +
+           db.Escape(content) + "')";
+}
+
+wxString NewSid(const Database& db, const wxString& uid, const wxString& title,
+                const wxString& language, const wxString& content) {
+    CheckId(uid);
+    return "SELECT sid FROM snippets WHERE uid = " + uid + " AND title = '" + db.Escape(title) +
+           "' " + " AND language = '" + db.Escape(language) + "' " + " AND content = '" +
+           db.Escape(content) + "' " + " ORDER BY sid DESC LIMIT 1";
+}
+
+wxString UpdateContent(const Database& db, const wxString& sid, const wxString& content) {
+    CheckId(sid);
+    return wxString("UPDATE snippets SET ") + "content = '" + db.Escape(content) + "' " +
+           "WHERE sid = " + sid;
+}
+
+wxString DeleteOwnSnippet(const wxString& sid, const wxString& uid) {
+    CheckId(sid);
+    CheckId(uid);
+    return "DELETE FROM snippets WHERE sid = " + sid + " AND uid = " + uid + " LIMIT 1";
+}
+
+wxString RemoveFavourite(const wxString& uid, const wxString& sid) {
+    CheckId(uid);
+    CheckId(sid);
+    return "DELETE FROM favourites WHERE uid = " + uid + " AND sid = " + sid + " LIMIT 1";
+}
+
+} // namespace statements

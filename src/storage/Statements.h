@@ -1,0 +1,37 @@
+#pragma once
+
+#include <wx/string.h>
+
+class Database;
+
+// The texts of the cloud statements about snippets and favourites.
+//
+// Quoted text values are escaped for the connection, so those builders take the database.
+// A uid or sid is the decimal text the server returned and goes in unquoted; callers check it
+// with IsId first and send nothing when it is not one.
+namespace statements {
+
+// True for a non-empty run of the digits 0 to 9, the only text that may stand as an id.
+bool IsId(const wxString& id);
+
+// Title, content, sid and public flag of one snippet (read streamed, first row).
+wxString OpenSnippet(const wxString& sid);
+// Language, title and sid of the user's snippets by language: all for mode 0, the private ones
+// for mode 1, the public ones for mode 2 (read streamed).
+wxString ListOwn(const wxString& uid, int mode);
+// Language, title and sid of the user's favourites by language (read stored).
+wxString ListFavourites(const wxString& uid);
+// A new private snippet of the user.
+wxString InsertSnippet(const Database& db, const wxString& uid, const wxString& title,
+                       const wxString& language, const wxString& content);
+// The sid of the user's newest snippet with exactly this title, language and content.
+wxString NewSid(const Database& db, const wxString& uid, const wxString& title,
+                const wxString& language, const wxString& content);
+// Replaces the content of one snippet.
+wxString UpdateContent(const Database& db, const wxString& sid, const wxString& content);
+// Deletes one of the user's own snippets.
+wxString DeleteOwnSnippet(const wxString& sid, const wxString& uid);
+// Removes one favourite of the user.
+wxString RemoveFavourite(const wxString& uid, const wxString& sid);
+
+} // namespace statements

@@ -1,0 +1,254 @@
+#include "storage/Database.h"
+
+#include "support/TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class DatabaseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.Reset();
+        db = Connect(TestDatabase::AppSettings());
+    }
+
+    std::unique_ptr<Database> Connect(const DbSettings& settings) {
+        wxString error;
+        std::unique_ptr<Database> database = Database::Connect(settings, &error);
+        EXPECT_TRUE(database) << error;
+        if (database)
+            database->SetStatementObserver([this](const std::string& s) { sent.push_back(s); });
+        return database;
+    }
+
+    int Count(const std::string& sql) { return std::stoi(server.Query(sql).at(0).at(0)); }
+
+    TestDatabase server;
+    std::unique_ptr<Database> db;
+    std::vector<std::string> sent;
+};
+
+// A loopback port that nobody listens on: bound by us a moment ago, then released.
+unsigned UnusedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+// 100 000 rows of 100 bytes: far more than the server can hand over in one go.
+const wxString kManyRows = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < 1000) SELECT a.i, REPEAT('x', 100) FROM n a, n b "
+                           "WHERE b.i <= 100";
+
+const std::function<bool(const DbRow&)> kIgnoreRows = [](const DbRow&) { return true; };
+
+TEST(DatabaseConnectTest, PortWithoutServerFailsQuicklyWithMessage) {
+    DbSettings settings = TestDatabase::AppSettings();
+    settings.port = UnusedPort();
+    wxString error;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Database::Connect(settings, &error), nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(DatabaseConnectTest, WrongPasswordIsRefusedWithMessage) {
+    DbSettings settings = TestDatabase::AppSettings();
+    settings.password += "-wrong";
+    wxString error;
+    EXPECT_EQ(Database::Connect(settings, &error), nullptr);
+    EXPECT_NE(error.Find("Access denied"), wxNOT_FOUND) << error;
+}
+
+TEST(DbSettingsTest, MalformedPortInEnvironmentKeepsTheDefault) {
+    const char* current = std::getenv("CORVANE_DB_PORT");
+    const std::optional<std::string> saved =
+        current ? std::optional<std::string>(current) : std::nullopt;
+    for (const char* bad : {"33o6", "", "70000", "-1"}) {
+        setenv("CORVANE_DB_PORT", bad, 1);
+        EXPECT_EQ(DbSettings::FromBuild().port, 3306u) << bad;
+    }
+    setenv("CORVANE_DB_PORT", "4406", 1);
+    EXPECT_EQ(DbSettings::FromBuild().port, 4406u);
+    if (saved)
+        setenv("CORVANE_DB_PORT", saved->c_str(), 1);
+    else
+        unsetenv("CORVANE_DB_PORT");
+}
+
+TEST_F(DatabaseTest, FieldsKeepNulBytesAndNullReadsEmpty) {
+    int rows = 0;
+    ASSERT_TRUE(db->Select("SELECT 'a\\0b', NULL, ''", Fetch::Stored, [&](const DbRow& row) {
+        ++rows;
+        EXPECT_EQ(row.Size(), 3u);
+        EXPECT_EQ(row.Bytes(0), std::string_view("a\0b", 3));
+        EXPECT_EQ(row.Text(0).length(), 3u);
+        EXPECT_TRUE(row.IsNull(1));
+        EXPECT_TRUE(row.Text(1).empty());
+        EXPECT_FALSE(row.IsNull(2));
+        EXPECT_TRUE(row.IsNull(3)); // past the last column
+        EXPECT_TRUE(row.Bytes(3).empty());
+        return true;
+    }));
+    EXPECT_EQ(rows, 1);
+}
+
+TEST_F(DatabaseTest, ServerErrorsAreReportedAndClearedBySuccess) {
+    EXPECT_FALSE(db->Execute("INSERT INTO no_such_table VALUES(1)"));
+    EXPECT_NE(db->LastError().Find("no_such_table"), wxNOT_FOUND) << db->LastError();
+    EXPECT_FALSE(db->FirstRow("SELECT nonsense FROM", Fetch::Stored));
+    EXPECT_FALSE(db->LastError().empty());
+
+    EXPECT_FALSE(db->FirstRow("SELECT 1 FROM users", Fetch::Stored)) << "no row is not a row";
+    EXPECT_TRUE(db->LastError().empty());
+}
+
+TEST_F(DatabaseTest, UnencodableStatementIsNotSent) {
+    wxString statement = "SELECT '";
+    statement += wxUniChar(0xD800); // a lone surrogate has no UTF-8 form
+    statement += "'";
+    EXPECT_FALSE(db->Select(statement, Fetch::Stored, kIgnoreRows));
+    EXPECT_FALSE(db->Execute(statement));
+    EXPECT_FALSE(db->LastError().empty());
+    EXPECT_TRUE(sent.empty());
+    // The connection is unharmed.
+    EXPECT_TRUE(db->FirstRow("SELECT 1", Fetch::Stored));
+    EXPECT_TRUE(db->LastError().empty());
+}
+
+TEST_F(DatabaseTest, StreamedResultsLeaveTheConnectionUsable) {
+    long rows = 0;
+    EXPECT_TRUE(db->Select(kManyRows, Fetch::Streamed, [&](const DbRow& row) {
+        ++rows;
+        return row.Bytes(1).size() == 100;
+    }));
+    EXPECT_EQ(rows, 100000);
+
+    rows = 0;
+    EXPECT_TRUE(db->Select(kManyRows, Fetch::Streamed, [&](const DbRow&) {
+        ++rows;
+        return false;
+    }));
+    EXPECT_EQ(rows, 1);
+    const auto next = db->FirstRow("SELECT 42", Fetch::Streamed);
+    ASSERT_TRUE(next) << db->LastError();
+    EXPECT_EQ((*next)[0], "42");
+}
+
+TEST_F(DatabaseTest, ReadAfterUnnoticedServerRestartIsRepeatedOnce) {
+    server.StopServer();
+    server.StartServer();
+
+    const auto row = db->FirstRow("SELECT 7", Fetch::Streamed);
+    ASSERT_TRUE(row) << db->LastError();
+    EXPECT_EQ((*row)[0], "7");
+    // Once on the dead connection, once on the fresh one.
+    EXPECT_EQ(sent, (std::vector<std::string>{"SELECT 7", "SELECT 7"}));
+}
+
+TEST_F(DatabaseTest, StreamBrokenAfterSomeRowsIsNotRepeated) {
+    const auto id = db->FirstRow("SELECT CONNECTION_ID()", Fetch::Stored);
+    ASSERT_TRUE(id);
+    sent.clear();
+    long rows = 0;
+    // Repeating the statement would hand the first rows to the caller a second time.
+    EXPECT_FALSE(db->Select(kManyRows, Fetch::Streamed, [&](const DbRow&) {
+        if (++rows == 1)
+            server.Exec("KILL CONNECTION " + std::string((*id)[0].utf8_str()));
+        return true;
+    }));
+    EXPECT_LT(rows, 100000);
+    EXPECT_EQ(sent.size(), 1u);
+    EXPECT_TRUE(db->FirstRow("SELECT 1", Fetch::Stored)) << db->LastError();
+}
+
+TEST_F(DatabaseTest, StatementsFailWhileServerIsDownAndWorkWhenItIsBack) {
+    server.StopServer();
+    EXPECT_FALSE(db->FirstRow("SELECT 1", Fetch::Stored));
+    EXPECT_FALSE(db->LastError().empty());
+    EXPECT_FALSE(db->Execute("DELETE FROM remember"));
+    EXPECT_FALSE(db->LastError().empty());
+    server.StartServer();
+
+    EXPECT_TRUE(db->FirstRow("SELECT 1", Fetch::Stored)) << db->LastError();
+    EXPECT_TRUE(db->Execute("DELETE FROM remember")) << db->LastError();
+}
+
+TEST_F(DatabaseTest, WriteAfterServerRestartIsAppliedOnce) {
+    server.StopServer();
+    server.StartServer();
+    sent.clear();
+
+    EXPECT_TRUE(db->Execute("INSERT INTO snippets(uid, title, language, content) "
+                            "VALUES(1, 'after restart', 'C', '')"))
+        << db->LastError();
+    EXPECT_EQ(db->AffectedRows(), 1u);
+    EXPECT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM snippets"), 1);
+}
+
+TEST_F(DatabaseTest, WriteCutOffOnTheWayIsNotSentAgain) {
+    DbSettings settings = TestDatabase::AppSettings();
+    settings.read_write_timeout_seconds = 1;
+    std::unique_ptr<Database> impatient = Connect(settings);
+    ASSERT_TRUE(impatient);
+    sent.clear();
+
+    // The server needs 3 s for this write; the client gives up waiting after 1 s.
+    EXPECT_FALSE(impatient->Execute("INSERT INTO snippets(uid, title, language, content) "
+                                    "SELECT 1, 'slow', 'C', SLEEP(3)"));
+    EXPECT_FALSE(impatient->LastError().empty());
+    EXPECT_EQ(sent.size(), 1u);
+
+    for (int i = 0; i < 100 && Count("SELECT COUNT(*) FROM information_schema.processlist "
+                                     "WHERE info LIKE 'INSERT INTO snippets%'") > 0;
+         ++i)
+        std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM snippets WHERE title = 'slow'"), 1);
+    // The next statement finds a fresh connection.
+    EXPECT_TRUE(impatient->FirstRow("SELECT 1", Fetch::Stored)) << impatient->LastError();
+}
+
+TEST_F(DatabaseTest, ProgramAccountCannotDeleteUsersOrChangeTheSchema) {
+    const std::string uid = server.AddUser("ann", "secret");
+    EXPECT_FALSE(db->Execute("DELETE FROM users WHERE uid = " + uid));
+    EXPECT_NE(db->LastError().Find("denied"), wxNOT_FOUND) << db->LastError();
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM users"), 1);
+
+    EXPECT_FALSE(db->Execute("ALTER TABLE snippets ADD COLUMN extra INT"));
+    EXPECT_FALSE(db->Execute("DROP TABLE remember"));
+    EXPECT_FALSE(db->Execute("CREATE TABLE corvane.extra (i INT)"));
+}
+
+TEST_F(DatabaseTest, SchemaAndDemoDataLoadTwiceWithoutHarm) {
+    server.AddUser("ann", "secret");
+    server.Load(CORVANE_SOURCE_DIR "/db/schema.sql");
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM users WHERE username = 'ann'"), 1);
+
+    server.Reset();
+    server.Load(CORVANE_SOURCE_DIR "/db/demo.sql");
+    const int snippets = Count("SELECT COUNT(*) FROM snippets");
+    EXPECT_GT(snippets, 0);
+    server.Load(CORVANE_SOURCE_DIR "/db/demo.sql");
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM snippets"), snippets);
+}
+
+} // namespace

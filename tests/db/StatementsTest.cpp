@@ -1,0 +1,214 @@
+#include "storage/Statements.h"
+
+#include "app/TextCodec.h"
+#include "storage/Database.h"
+#include "support/TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::string_literals;
+using Table = std::vector<std::vector<wxString>>;
+
+class StatementsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.Reset();
+        wxString error;
+        db = Database::Connect(TestDatabase::AppSettings(), &error);
+        ASSERT_TRUE(db) << error;
+        db->SetStatementObserver([this](const std::string& s) { sent.push_back(s); });
+    }
+
+    Table Rows(const wxString& statement, Fetch fetch) {
+        Table rows;
+        EXPECT_TRUE(db->Select(statement, fetch, [&rows](const DbRow& row) {
+            std::vector<wxString>& fields = rows.emplace_back();
+            for (unsigned i = 0; i < row.Size(); ++i)
+                fields.push_back(row.Text(i));
+            return true;
+        })) << db->LastError();
+        return rows;
+    }
+
+    TestDatabase server;
+    std::unique_ptr<Database> db;
+    std::vector<std::string> sent;
+};
+
+wxString FromBytes(const std::string& bytes) { return text::FromUtf8(bytes); }
+
+TEST(StatementIdTest, OnlyDecimalDigitsAreIds) {
+    for (const char* id : {"0", "7", "0042", "4294967295"})
+        EXPECT_TRUE(statements::IsId(id)) << id;
+    for (const char* id : {"", " 1", "1 ", "-1", "+1", "1.0", "1 OR 1=1", "1;", "0x1F"})
+        EXPECT_FALSE(statements::IsId(id)) << id;
+    // Digits of other scripts are not ASCII digits to the server.
+    EXPECT_FALSE(statements::IsId(FromBytes("\xD9\xA1\xD9\xA2"))); // Arabic-Indic 12
+    EXPECT_FALSE(statements::IsId(FromBytes("\xEF\xBC\x91")));     // fullwidth 1
+}
+
+TEST_F(StatementsTest, TextsAreExact) {
+    using namespace statements;
+    EXPECT_EQ(OpenSnippet("12"), "SELECT title, content, sid, public FROM snippets WHERE sid = 12 "
+                                 "LIMIT 1");
+    EXPECT_EQ(ListOwn("7", 0), "SELECT language, title, sid FROM snippets WHERE uid = 7 ORDER BY "
+                               "language");
+    EXPECT_EQ(ListOwn("7", 1), "SELECT language, title, sid FROM snippets WHERE uid = 7 AND "
+                               "public = 0 ORDER BY language");
+    EXPECT_EQ(ListOwn("7", 2), "SELECT language, title, sid FROM snippets WHERE uid = 7 AND "
+                               "public = 1 ORDER BY language");
+    EXPECT_EQ(ListFavourites("7"),
+              "SELECT snippets.language, snippets.title, snippets.sid FROM snippets, favourites "
+              "WHERE favourites.sid = snippets.sid AND favourites.uid = 7 ORDER BY "
+              "snippets.language");
+    EXPECT_EQ(InsertSnippet(*db, "7", "it's", "C", "a\\b"),
+              "INSERT INTO snippets(uid, title, language, content)VALUES('7', 'it\\'s', 'C', "
+              "'a\\\\b')");
+    EXPECT_EQ(NewSid(*db, "7", "it's", "C", "x"),
+              "SELECT sid FROM snippets WHERE uid = 7 AND title = 'it\\'s'  AND language = 'C'  "
+              "AND content = 'x'  ORDER BY sid DESC LIMIT 1");
+    EXPECT_EQ(UpdateContent(*db, "12", "it's"),
+              "UPDATE snippets SET content = 'it\\'s' WHERE sid = 12");
+    EXPECT_EQ(DeleteOwnSnippet("12", "7"),
+              "DELETE FROM snippets WHERE sid = 12 AND uid = 7 LIMIT 1");
+    EXPECT_EQ(RemoveFavourite("7", "12"),
+              "DELETE FROM favourites WHERE uid = 7 AND sid = 12 LIMIT 1");
+
+    // What goes on the wire is that text as UTF-8.
+    EXPECT_TRUE(db->Execute(UpdateContent(*db, "12", FromBytes("caf\xC3\xA9"))));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], "UPDATE snippets SET content = 'caf\xC3\xA9' WHERE sid = 12");
+}
+
+TEST_F(StatementsTest, HostileValuesRoundTripByteExact) {
+    const std::string uid = server.AddUser("ann", "secret");
+    const std::string title = "it's \\ 100% a_b \0 end \xF0\x9F\x98\x80"s;
+    const std::string language = "C++ \"x\"";
+    const std::string content = "'; DROP TABLE users; --\n\r\n\t\\0 \\' \x1A\0\0 \xF0\x9F\x92\xA9"s;
+
+    ASSERT_TRUE(db->Execute(statements::InsertSnippet(
+        *db, uid, FromBytes(title), FromBytes(language), FromBytes(content))))
+        << db->LastError();
+    const TestDatabase::Rows stored = server.Query("SELECT sid, title, language, content FROM "
+                                                   "snippets");
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0][1], title);
+    EXPECT_EQ(stored[0][2], language);
+    EXPECT_EQ(stored[0][3], content);
+
+    const auto sid = db->FirstRow(statements::NewSid(*db, uid, FromBytes(title),
+                                                     FromBytes(language), FromBytes(content)),
+                                  Fetch::Stored);
+    ASSERT_TRUE(sid) << db->LastError();
+    EXPECT_EQ((*sid)[0], stored[0][0]);
+
+    const auto opened = db->FirstRow(statements::OpenSnippet((*sid)[0]), Fetch::Streamed);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ((*opened)[0], FromBytes(title));
+    EXPECT_EQ((*opened)[1], FromBytes(content));
+    EXPECT_EQ((*opened)[3], "0");
+
+    const std::string changed = "100% _new_ \\' \0 \xE2\x82\xAC"s;
+    EXPECT_TRUE(db->Execute(statements::UpdateContent(*db, (*sid)[0], FromBytes(changed))));
+    EXPECT_EQ(db->AffectedRows(), 1u);
+    EXPECT_EQ(server.Query("SELECT content FROM snippets")[0][0], changed);
+}
+
+TEST_F(StatementsTest, FourMegabyteContentRoundTrips) {
+    const std::string uid = server.AddUser("ann", "secret");
+    std::string content;
+    while (content.size() < 4 * 1024 * 1024)
+        content += "printf(\"it's %d\\n\", x); // \xC3\xA9\xF0\x9F\x98\x80\n";
+    const wxString wide = FromBytes(content);
+
+    ASSERT_TRUE(db->Execute(statements::InsertSnippet(*db, uid, "big", "C", wide)))
+        << db->LastError();
+    const auto sid = db->FirstRow(statements::NewSid(*db, uid, "big", "C", wide), Fetch::Stored);
+    ASSERT_TRUE(sid) << db->LastError();
+    const auto opened = db->FirstRow(statements::OpenSnippet((*sid)[0]), Fetch::Streamed);
+    ASSERT_TRUE(opened) << db->LastError();
+    EXPECT_TRUE((*opened)[1] == wide);
+    EXPECT_EQ(server.Query("SELECT LENGTH(content) FROM snippets")[0][0],
+              std::to_string(content.size()));
+}
+
+TEST_F(StatementsTest, NewSidMatchesExactlyAndFindsTheNewest) {
+    const std::string uid = server.AddUser("ann", "secret");
+    const std::string other = server.AddUser("bob", "secret");
+    server.AddSnippet(uid, "abc", "C", "x");
+    const std::string newest = server.AddSnippet(uid, "abc", "C", "x");
+    // Near misses, added later: case, trailing blank, accent, language case, other owner.
+    server.AddSnippet(uid, "ABC", "C", "x");
+    server.AddSnippet(uid, "abc ", "C", "x");
+    server.AddSnippet(uid, "abc", "C", "x ");
+    server.AddSnippet(uid, FromBytes("\xC3\xA1").utf8_string() + "bc", "C", "x");
+    server.AddSnippet(uid, "abc", "c", "x");
+    server.AddSnippet(other, "abc", "C", "x");
+
+    const auto sid = db->FirstRow(statements::NewSid(*db, uid, "abc", "C", "x"), Fetch::Stored);
+    ASSERT_TRUE(sid);
+    EXPECT_EQ((*sid)[0], newest);
+    EXPECT_FALSE(db->FirstRow(statements::NewSid(*db, uid, "Abc", "C", "x"), Fetch::Stored));
+}
+
+TEST_F(StatementsTest, NullLanguageReadsAsEmpty) {
+    const std::string uid = server.AddUser("ann", "secret");
+    server.AddSnippet(uid, "untagged", std::nullopt, "x");
+    bool wasNull = false;
+    EXPECT_TRUE(db->Select(statements::ListOwn(uid, 0), Fetch::Streamed, [&](const DbRow& row) {
+        wasNull = row.IsNull(0);
+        EXPECT_TRUE(row.Text(0).empty());
+        EXPECT_EQ(row.Text(1), "untagged");
+        return true;
+    }));
+    EXPECT_TRUE(wasNull);
+}
+
+TEST_F(StatementsTest, ListsFilterByOwnerVisibilityAndFavourites) {
+    const std::string ann = server.AddUser("ann", "secret");
+    const std::string bob = server.AddUser("bob", "secret");
+    const std::string go = server.AddSnippet(ann, "private go", "Go", "x");
+    const std::string c = server.AddSnippet(ann, "public c", "C", "x", true, true);
+    const std::string bobs = server.AddSnippet(bob, "bob's ruby", "Ruby", "x", true);
+    server.AddFavourite(ann, bobs);
+    server.AddFavourite(bob, c);
+
+    EXPECT_EQ(Rows(statements::ListOwn(ann, 0), Fetch::Streamed),
+              (Table{{"C", "public c", c}, {"Go", "private go", go}}));
+    EXPECT_EQ(Rows(statements::ListOwn(ann, 1), Fetch::Streamed),
+              (Table{{"Go", "private go", go}}));
+    EXPECT_EQ(Rows(statements::ListOwn(ann, 2), Fetch::Streamed), (Table{{"C", "public c", c}}));
+    EXPECT_EQ(Rows(statements::ListFavourites(ann), Fetch::Stored),
+              (Table{{"Ruby", "bob's ruby", bobs}}));
+}
+
+TEST_F(StatementsTest, DeletesTouchOnlyTheUsersOwnRows) {
+    const std::string ann = server.AddUser("ann", "secret");
+    const std::string bob = server.AddUser("bob", "secret");
+    const std::string bobs = server.AddSnippet(bob, "bob's", "C", "x");
+    const std::string anns = server.AddSnippet(ann, "ann's", "C", "x");
+    server.AddFavourite(ann, bobs);
+    server.AddFavourite(bob, bobs);
+
+    EXPECT_TRUE(db->Execute(statements::DeleteOwnSnippet(bobs, ann)));
+    EXPECT_EQ(db->AffectedRows(), 0u);
+    EXPECT_TRUE(db->Execute(statements::DeleteOwnSnippet(anns, ann)));
+    EXPECT_EQ(db->AffectedRows(), 1u);
+    EXPECT_EQ(server.Query("SELECT sid FROM snippets"), (TestDatabase::Rows{{bobs}}));
+
+    EXPECT_TRUE(db->Execute(statements::RemoveFavourite(ann, bobs)));
+    EXPECT_EQ(server.Query("SELECT uid FROM favourites"), (TestDatabase::Rows{{bob}}));
+}
+
+TEST_F(StatementsTest, UnencodableTitleSendsNothing) {
+    const std::string uid = server.AddUser("ann", "secret");
+    wxString title = "broken ";
+    title += wxUniChar(0xDC00);
+    EXPECT_FALSE(db->Execute(statements::InsertSnippet(*db, uid, title, "C", "x")));
+    EXPECT_TRUE(sent.empty());
+    EXPECT_TRUE(server.Query("SELECT sid FROM snippets").empty());
+}
+
+} // namespace

@@ -1,0 +1,147 @@
+#include "support/TestDatabase.h"
+
+#include <mysql.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+struct ResultReleaser {
+    void operator()(MYSQL_RES* result) const { mysql_free_result(result); }
+};
+using ResultPtr = std::unique_ptr<MYSQL_RES, ResultReleaser>;
+
+// The text in single quotes for a POSIX shell.
+std::string ShellQuoted(const std::string& value) {
+    std::string quoted = "'";
+    for (const char c : value) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+} // namespace
+
+void TestDatabase::Closer::operator()(st_mysql* mysql) const { mysql_close(mysql); }
+
+TestDatabase::TestDatabase() {
+    const char* dir = std::getenv("CORVANE_TEST_DB_DIR");
+    if (dir == nullptr || *dir == '\0')
+        throw std::runtime_error("CORVANE_TEST_DB_DIR is not set: run the tests through "
+                                 "scripts/test, or after start_db of scripts/services.sh");
+    dir_ = dir;
+    Open();
+}
+
+TestDatabase::~TestDatabase() = default;
+
+void TestDatabase::Open() {
+    admin_.reset(mysql_init(nullptr));
+    if (!admin_)
+        throw std::runtime_error("mysql_init failed");
+    mysql_options(admin_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    const std::string socket = dir_ + "/mysqld.sock";
+    // root is admitted by unix_socket authentication: no password.
+    if (mysql_real_connect(admin_.get(), "localhost", "root", nullptr, "corvane", 0,
+                           socket.c_str(), 0) == nullptr) {
+        const std::string message = mysql_error(admin_.get());
+        admin_.reset();
+        throw std::runtime_error("cannot connect as root through " + socket + ": " + message);
+    }
+}
+
+void TestDatabase::Reset() {
+    for (const char* table : {"users", "snippets", "favourites", "remember"})
+        Exec(std::string("TRUNCATE TABLE ") + table);
+}
+
+st_mysql* TestDatabase::Connection() {
+    if (!admin_)
+        throw std::runtime_error("no admin connection: the server is stopped");
+    return admin_.get();
+}
+
+void TestDatabase::Send(const std::string& sql) {
+    if (mysql_real_query(Connection(), sql.data(), sql.size()) != 0)
+        throw std::runtime_error("statement failed: " + std::string(mysql_error(admin_.get())) +
+                                 "\n" + sql.substr(0, 200));
+}
+
+void TestDatabase::Exec(const std::string& sql) {
+    Send(sql);
+    ResultPtr discarded(mysql_store_result(admin_.get()));
+}
+
+TestDatabase::Rows TestDatabase::Query(const std::string& sql) {
+    Send(sql);
+    ResultPtr result(mysql_store_result(admin_.get()));
+    if (!result)
+        throw std::runtime_error("query yielded no result set: " + sql.substr(0, 200));
+    Rows rows;
+    const unsigned columns = mysql_num_fields(result.get());
+    while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
+        const unsigned long* lengths = mysql_fetch_lengths(result.get());
+        std::vector<std::string>& fields = rows.emplace_back();
+        for (unsigned i = 0; i < columns; ++i)
+            fields.emplace_back(row[i] != nullptr ? std::string(row[i], lengths[i]) : "");
+    }
+    return rows;
+}
+
+std::string TestDatabase::Escape(const std::string& value) {
+    std::string escaped(value.size() * 2 + 1, '\0');
+    escaped.resize(
+        mysql_real_escape_string(Connection(), escaped.data(), value.data(), value.size()));
+    return escaped;
+}
+
+std::string TestDatabase::AddUser(const std::string& name, const std::string& password) {
+    Exec("INSERT INTO users(username, password) VALUES('" + Escape(name) + "', SHA1('" +
+         Escape(password) + "'))");
+    return std::to_string(mysql_insert_id(admin_.get()));
+}
+
+std::string TestDatabase::AddSnippet(const std::string& uid, const std::string& title,
+                                     const std::optional<std::string>& language,
+                                     const std::string& content, bool isPublic, bool approved) {
+    const std::string languageValue = language ? "'" + Escape(*language) + "'" : "NULL";
+    Exec("INSERT INTO snippets(uid, title, language, content, public, approved) VALUES(" +
+         Escape(uid) + ", '" + Escape(title) + "', " + languageValue + ", '" + Escape(content) +
+         "', " + (isPublic ? "1" : "0") + ", " + (approved ? "1" : "0") + ")");
+    return std::to_string(mysql_insert_id(admin_.get()));
+}
+
+void TestDatabase::AddFavourite(const std::string& uid, const std::string& sid) {
+    Exec("INSERT INTO favourites(uid, sid) VALUES(" + Escape(uid) + ", " + Escape(sid) + ")");
+}
+
+void TestDatabase::Load(const std::string& sqlFile) {
+    RunScript("load " + ShellQuoted(dir_) + " " + ShellQuoted(sqlFile));
+}
+
+void TestDatabase::StopServer() {
+    admin_.reset();
+    RunScript("stop " + ShellQuoted(dir_));
+}
+
+void TestDatabase::StartServer() {
+    std::ifstream portFile(dir_ + "/port");
+    std::string port;
+    if (!(portFile >> port))
+        throw std::runtime_error("no port file in " + dir_);
+    RunScript("start " + ShellQuoted(dir_) + " " + ShellQuoted(port));
+    Open();
+}
+
+void TestDatabase::RunScript(const std::string& arguments) {
+    const std::string command = ShellQuoted(CORVANE_SOURCE_DIR "/scripts/db") + " " + arguments;
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("failed: " + command);
+}
+
+DbSettings TestDatabase::AppSettings() { return DbSettings::FromBuild(); }

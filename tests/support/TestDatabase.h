@@ -1,0 +1,63 @@
+#pragma once
+
+#include "storage/DbSettings.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct st_mysql;
+
+// The test server that scripts/services.sh starts (its directory in CORVANE_TEST_DB_DIR), reached
+// as root through its socket: seeding and inspecting rows, and stopping and starting the server.
+// Every failure throws std::runtime_error, which fails the running test with the server's message.
+class TestDatabase {
+public:
+    using Rows = std::vector<std::vector<std::string>>;
+
+    TestDatabase();
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    // Empties the four tables and restarts their ids at 1.
+    void Reset();
+    void Exec(const std::string& sql);
+    // Every field's exact bytes; NULL reads as empty.
+    Rows Query(const std::string& sql);
+    // The bytes escaped as the body of an SQL string literal.
+    std::string Escape(const std::string& value);
+
+    // New rows; the ids come back as the decimal text the program would hold.
+    std::string AddUser(const std::string& name, const std::string& password);
+    // A language of nullopt stores NULL.
+    std::string AddSnippet(const std::string& uid, const std::string& title,
+                           const std::optional<std::string>& language, const std::string& content,
+                           bool isPublic = false, bool approved = false);
+    void AddFavourite(const std::string& uid, const std::string& sid);
+
+    // Runs an SQL file as root through the server's own client (e.g. db/demo.sql).
+    void Load(const std::string& sqlFile);
+
+    // Stops the server and waits until it has gone; StartServer brings it back on the same port
+    // with the same data and reconnects this admin connection.
+    void StopServer();
+    void StartServer();
+
+    // The settings the program itself connects with (the test server's port and password).
+    static DbSettings AppSettings();
+
+private:
+    struct Closer {
+        void operator()(st_mysql* mysql) const;
+    };
+
+    void Open();
+    st_mysql* Connection();
+    void Send(const std::string& sql);
+    void RunScript(const std::string& arguments);
+
+    std::string dir_;
+    std::unique_ptr<st_mysql, Closer> admin_;
+};

@@ -1,0 +1,39 @@
+#include "app/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::string_literals;
+
+TEST(TextCodec, RoundTripsEveryPlaneWithEmbeddedNuls) {
+    const std::string bytes = "it's \\ % _ \0 caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 end"s;
+    const wxString decoded = text::FromUtf8(bytes);
+    EXPECT_EQ(decoded.length(), 25u); // the NUL and each multi-byte character count once
+    EXPECT_EQ(decoded[5], wxUniChar(0x5C));
+    EXPECT_EQ(decoded[11], wxUniChar(0));
+    const auto encoded = text::ToUtf8(decoded);
+    ASSERT_TRUE(encoded.has_value());
+    EXPECT_EQ(*encoded, bytes);
+}
+
+TEST(TextCodec, InvalidUtf8BecomesReplacementCharacters) {
+    // A lone continuation byte, a truncated sequence, an overlong slash and an encoded surrogate.
+    const wxString decoded = text::FromUtf8("a\x80" "b\xC3" "c\xC0\xAF" "d\xED\xA0\x80" "e");
+    EXPECT_EQ(decoded, wxString::FromUTF8("a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD\xEF\xBF\xBD"
+                                          "d\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "e"));
+    EXPECT_FALSE(text::IsValidUtf8("a\x80"));
+    EXPECT_TRUE(text::IsValidUtf8("\xF0\x9F\x98\x80"));
+}
+
+TEST(TextCodec, LoneSurrogateCannotBeEncoded) {
+    wxString value = "ok";
+    value += wxUniChar(0xD800);
+    EXPECT_FALSE(text::ToUtf8(value).has_value());
+}
+
+TEST(TextCodec, PathBytesSurviveEvenWhenNotUtf8) {
+    const std::string latin1_name = "caf\xE9 \xC3\xA9";
+    const wxString path = text::FromPathBytes(latin1_name);
+    EXPECT_EQ(text::ToPathBytes(path), latin1_name);
+    // For display the stray byte shows as a replacement character, the valid part as itself.
+    EXPECT_EQ(text::FromUtf8(latin1_name), wxString::FromUTF8("caf\xEF\xBF\xBD \xC3\xA9"));
+}
