@@ -7,6 +7,7 @@
 #include "storage/Database.h"
 
 #include <wx/aui/auibook.h>
+#include <wx/gdicmn.h>
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/menu.h>
@@ -64,6 +65,8 @@ CorvaneFrame::CorvaneFrame(wxWindow* parent, const wxString& title)
     CreateStatusBar();
     SetStatusText(wxEmptyString, 0);
 
+    // Where no window manager honours the request to maximise, the frame still fills the screen.
+    SetSize(wxGetClientDisplayRect());
     Maximize();
     workspace_->FocusCurrentEditor();
 }
