@@ -13,7 +13,6 @@ struct HandleCloser {
 using MysqlPtr = std::unique_ptr<MYSQL, HandleCloser>;
 
 struct ResultReleaser {
-    // Releasing a streamed result also reads whatever rows the server still has to send.
     void operator()(MYSQL_RES* result) const { mysql_free_result(result); }
 };
 using ResultPtr = std::unique_ptr<MYSQL_RES, ResultReleaser>;
@@ -67,7 +66,9 @@ std::string_view DbRow::Bytes(unsigned column) const {
     return std::string_view(fields_[column], lengths_[column]);
 }
 
-wxString DbRow::Text(unsigned column) const { return text::FromUtf8(Bytes(column)); }
+wxString DbRow::Text(unsigned column) const {
+    return text::FromUtf8(Bytes(column));
+}
 
 Database::Database(const DbSettings& settings)
     : settings_(settings), handle_(std::make_unique<Handle>()) {}
@@ -176,7 +177,9 @@ bool Database::Reopen() {
     return true;
 }
 
-bool Database::EnsureOpen() { return !handle_->lost || Reopen(); }
+bool Database::EnsureOpen() {
+    return !handle_->lost || Reopen();
+}
 
 bool Database::Send(const std::string& statement) {
     if (observer_)

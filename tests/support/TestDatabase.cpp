@@ -27,7 +27,9 @@ std::string ShellQuoted(const std::string& value) {
 
 } // namespace
 
-void TestDatabase::Closer::operator()(st_mysql* mysql) const { mysql_close(mysql); }
+void TestDatabase::Closer::operator()(st_mysql* mysql) const {
+    mysql_close(mysql);
+}
 
 TestDatabase::TestDatabase() {
     const char* dir = std::getenv("CORVANE_TEST_DB_DIR");
@@ -38,7 +40,16 @@ TestDatabase::TestDatabase() {
     Open();
 }
 
-TestDatabase::~TestDatabase() = default;
+TestDatabase::~TestDatabase() {
+    // A test that failed between StopServer and StartServer must not leave the server down for
+    // the tests after it.
+    if (!admin_) {
+        try {
+            StartServer();
+        } catch (const std::exception&) {
+        }
+    }
+}
 
 void TestDatabase::Open() {
     admin_.reset(mysql_init(nullptr));
@@ -47,8 +58,8 @@ void TestDatabase::Open() {
     mysql_options(admin_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
     const std::string socket = dir_ + "/mysqld.sock";
     // root is admitted by unix_socket authentication: no password.
-    if (mysql_real_connect(admin_.get(), "localhost", "root", nullptr, "corvane", 0,
-                           socket.c_str(), 0) == nullptr) {
+    if (mysql_real_connect(admin_.get(), "localhost", "root", nullptr, "corvane", 0, socket.c_str(),
+                           0) == nullptr) {
         const std::string message = mysql_error(admin_.get());
         admin_.reset();
         throw std::runtime_error("cannot connect as root through " + socket + ": " + message);
@@ -144,4 +155,6 @@ void TestDatabase::RunScript(const std::string& arguments) {
         throw std::runtime_error("failed: " + command);
 }
 
-DbSettings TestDatabase::AppSettings() { return DbSettings::FromBuild(); }
+DbSettings TestDatabase::AppSettings() {
+    return DbSettings::FromBuild();
+}

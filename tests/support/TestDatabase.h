@@ -41,7 +41,8 @@ public:
     void Load(const std::string& sqlFile);
 
     // Stops the server and waits until it has gone; StartServer brings it back on the same port
-    // with the same data and reconnects this admin connection.
+    // with the same data and reconnects this admin connection. A server still stopped when this
+    // object goes away is started again.
     void StopServer();
     void StartServer();
 
