@@ -77,12 +77,13 @@ void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& conte
         page->kind = "new-snippet";
     if (!path.empty()) {
         // An unreadable path leaves the page empty.
-        editor->SetText(local_store::ReadText(path).value_or(wxString()));
-        editor->EmptyUndoBuffer();
+        editor->SetSnippetText(local_store::ReadText(path).value_or(wxString()));
         page->path = path;
     }
     page->stc = editor;
-    editor->AppendText(content);
+    editor->AppendSnippetText(content);
+    // The opened text is where editing starts: Undo must not take it away again.
+    editor->EmptyUndoBuffer();
     if (read_only) {
         editor->info.is_public = true;
         editor->SetReadOnly(true);

@@ -1,5 +1,6 @@
 #include "editor/snippet_stc.h"
 
+#include "app/TextCodec.h"
 #include "editor/EditorStyle.h"
 
 namespace {
@@ -34,3 +35,20 @@ snippet_stc::snippet_stc(wxWindow* parent)
 }
 
 snippet_stc::~snippet_stc() = default;
+
+wxString snippet_stc::SnippetText() {
+    const wxCharBuffer bytes = GetTextRaw();
+    return text::FromUtf8(std::string_view(bytes.data(), bytes.length()));
+}
+
+void snippet_stc::SetSnippetText(const wxString& text) {
+    ClearAll();
+    AppendSnippetText(text);
+}
+
+void snippet_stc::AppendSnippetText(const wxString& text) {
+    // A text UTF-8 cannot carry has no place in the document; such texts never come from outside.
+    const std::optional<std::string> bytes = text::ToUtf8(text);
+    if (bytes && !bytes->empty())
+        AppendTextRaw(bytes->data(), static_cast<int>(bytes->size()));
+}

@@ -11,5 +11,11 @@ public:
     explicit snippet_stc(wxWindow* parent);
     ~snippet_stc() override;
 
+    // The whole text, NULs included: the control's own text accessors stop at the first NUL, so a
+    // snippet holding one would be cut short when opened or saved.
+    wxString SnippetText();
+    void SetSnippetText(const wxString& text);
+    void AppendSnippetText(const wxString& text);
+
     snippet_info info;
 };

@@ -5,12 +5,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
 
 namespace local_store {
 
@@ -57,13 +61,27 @@ std::optional<std::vector<Entry>> ListDirectory(const wxString& directory) {
     std::unique_ptr<DIR, DirCloser> dir(native.empty() ? nullptr : ::opendir(native.c_str()));
     if (!dir)
         return std::nullopt;
-    std::vector<Entry> entries;
+    // The names are gathered as bytes first: wxString has no move, so a growing vector of
+    // entries would copy every name at each reallocation.
+    std::vector<std::pair<std::string, bool>> raw;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view bytes(entry->d_name);
         if (bytes == "." || bytes == "..")
             continue;
-        entries.push_back(Entry{text::FromPathBytes(bytes), text::FromUtf8(bytes),
-                                entry->d_type != DT_REG});
+        raw.emplace_back(bytes, entry->d_type != DT_REG);
+    }
+    dir.reset();
+    std::vector<Entry> entries(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        Entry& entry = entries[i];
+        // Swapped in rather than assigned, which would copy.
+        text::FromPathBytes(raw[i].first).swap(entry.name);
+        // For valid UTF-8 (nearly every name) both decodings agree, and a copy is cheaper.
+        if (text::IsValidUtf8(raw[i].first))
+            entry.label = entry.name;
+        else
+            text::FromUtf8(raw[i].first).swap(entry.label);
+        entry.may_be_directory = raw[i].second;
     }
     return entries;
 }
@@ -102,14 +120,25 @@ bool WriteText(const wxString& path, const wxString& text, wxString* error) {
     if (!bytes)
         return fail("the text holds characters that cannot be stored");
 
-    // The temporary file lives beside the target so that the final rename stays on one file system.
-    const std::string temporary = native + ".corvane-saving";
+    // Saving through a link writes the file it points to, and an existing file keeps its
+    // permissions. The temporary file lives beside the target so the final rename stays on one
+    // file system.
+    std::string target = native;
+    if (char* resolved = ::realpath(native.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    struct stat existing;
+    const bool keep_mode = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    const std::string temporary = target + ".corvane-saving";
     bool written = false;
     int saved_errno = 0;
     {
         FdCloser file{::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)};
         if (file.fd < 0)
             return fail(wxString::FromUTF8(std::strerror(errno)));
+        if (keep_mode)
+            ::fchmod(file.fd, existing.st_mode & 07777);
         const char* data = bytes->data();
         size_t left = bytes->size();
         written = true;
@@ -130,7 +159,7 @@ bool WriteText(const wxString& path, const wxString& text, wxString* error) {
             saved_errno = errno;
         }
     }
-    if (written && ::rename(temporary.c_str(), native.c_str()) != 0) {
+    if (written && ::rename(temporary.c_str(), target.c_str()) != 0) {
         written = false;
         saved_errno = errno;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/init.h>
@@ -56,7 +57,13 @@ int main(int argc, char** argv) {
     // Log messages go to stderr: a log window would be one more modal surprise.
     delete wxLog::SetActiveTarget(new wxLogStderr);
 
-    const int result = RUN_ALL_TESTS();
+    // An active loop that nobody runs: tests dispatch its events themselves (GuiTest::Pump).
+    wxGUIEventLoop loop;
+    int result;
+    {
+        wxEventLoopActivator activate(&loop);
+        result = RUN_ALL_TESTS();
+    }
 
     const wxWindowList windows = wxTopLevelWindows; // Destroy changes the list
     for (wxWindow* window : windows)
