@@ -10,6 +10,8 @@
 
 #include <wx/menu.h>
 
+#include <string>
+#include <string_view>
 
 // The base is the tree control's table: on this toolkit the tree is drawn and driven by its own
 // handlers, which must stay in the chain.
@@ -36,6 +38,9 @@ void SnippetBrowser::LoadTree() {
     raw_names_.clear();
     DeleteAllItems();
     const wxTreeItemId root = AddRoot("Snippets");
+    // The toolkit selects a new root even when it is hidden; a rebuilt tree has nothing
+    // selected, so that a double click on its empty area neither opens nor folds anything.
+    Unselect();
     if (mode_ != kPublicList) {
         const wxTreeItemId local = AppendItem(root, "Local");
         group_nodes_.push_back(local);
@@ -75,24 +80,32 @@ void SnippetBrowser::LoadCloudBranches() {
 
 void SnippetBrowser::AddGrouped(const wxTreeItemId& group, const wxString& statement, bool stored,
                                 bool favourite) {
+    // Thousands of rows come through here at each rebuild. wxString has no move, so every copy
+    // allocates: the record is filled in place, and texts are swapped in rather than assigned.
     wxString previous_language;
+    std::string previous_bytes; // the previous row's language as the server sent it
     wxTreeItemId language_node = group;
-    owner_->Connection()->Select(
-        statement, stored ? Fetch::Stored : Fetch::Streamed, [&](const DbRow& row) {
-            const wxString language = row.Text(0);
+    const auto add_row = [&](const DbRow& row) {
+        // Equal bytes decode to equal text, so only a change of bytes needs decoding to
+        // tell whether the language (as text) changed.
+        const std::string_view language_bytes = row.Bytes(0);
+        if (language_bytes != previous_bytes) {
+            previous_bytes.assign(language_bytes);
+            wxString language = row.Text(0);
             if (language != previous_language) {
                 language_node = AppendItem(group, language);
-                previous_language = language;
+                previous_language.swap(language);
             }
-            NodeRecord record;
-            record.info.title = row.Text(1);
-            record.info.sid = row.Text(2);
-            record.info.language = language;
-            record.item = AppendItem(language_node, record.info.title);
-            record.favourite = favourite;
-            records_.push_back(std::move(record));
-            return true;
-        });
+        }
+        NodeRecord& record = records_.emplace_back();
+        row.Text(1).swap(record.info.title);
+        row.Text(2).swap(record.info.sid);
+        record.info.language = previous_language;
+        record.item = AppendItem(language_node, record.info.title);
+        record.favourite = favourite;
+        return true;
+    };
+    owner_->Connection()->Select(statement, stored ? Fetch::Stored : Fetch::Streamed, add_row);
 }
 
 const SnippetBrowser::NodeRecord* SnippetBrowser::RecordFor(const wxTreeItemId& item) const {
@@ -108,18 +121,19 @@ wxString SnippetBrowser::SelectedSid() const {
     return record ? record->info.sid : wxString();
 }
 
-std::vector<wxString> SnippetBrowser::NamesFromTop(const wxTreeItemId& item) const {
+std::vector<wxString> SnippetBrowser::NamesFromTop(const wxTreeItemId& item,
+                                                   bool file_names) const {
     std::vector<wxString> names;
     for (wxTreeItemId node = item; node.IsOk() && node != GetRootItem();
          node = GetItemParent(node)) {
-        const auto raw = raw_names_.find(node.GetID());
+        const auto raw = file_names ? raw_names_.find(node.GetID()) : raw_names_.end();
         names.insert(names.begin(), raw != raw_names_.end() ? raw->second : GetItemText(node));
     }
     return names;
 }
 
 wxString SnippetBrowser::LocalPath(const wxTreeItemId& item) const {
-    return local_store::PathFromNames(NamesFromTop(item));
+    return local_store::PathFromNames(NamesFromTop(item, true));
 }
 
 snippet_info SnippetBrowser::ReadSelectedLocal() const {
@@ -128,7 +142,9 @@ snippet_info SnippetBrowser::ReadSelectedLocal() const {
     if (!item.IsOk())
         return info;
     info.title = GetItemText(item);
-    info.language = local_store::LanguageFromNames(NamesFromTop(item));
+    // The language is text for the cloud: the label, which is valid UTF-8 even when the
+    // directory's name is not.
+    info.language = local_store::LanguageFromNames(NamesFromTop(item, false));
     info.content = local_store::ReadText(LocalPath(item)).value_or(wxString());
     info.uid = owner_ ? owner_->CurrentUserId() : wxString();
     return info;
@@ -173,7 +189,7 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
             owner_->OpenCloudSnippet(info);
         } else if (snippet_stc* editor = owner_->CurrentEditor()) {
             editor->SetReadOnly(false);
-            editor->SetText(info.content);
+            editor->SetSnippetText(info.content);
             editor->SetReadOnly(true);
         }
         return;
@@ -189,7 +205,7 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
         owner_->OpenSnippetPage(title, path, content, sid, false);
     } else if (snippet_stc* editor = owner_->CurrentEditor()) {
         editor->SetReadOnly(false);
-        editor->SetText(local_store::ReadText(path).value_or(wxString()));
+        editor->SetSnippetText(local_store::ReadText(path).value_or(wxString()));
         editor->SetReadOnly(true);
     }
 }

@@ -49,7 +49,9 @@ private:
     void AddGrouped(const wxTreeItemId& group, const wxString& statement, bool stored,
                     bool favourite);
     const NodeRecord* RecordFor(const wxTreeItemId& item) const;
-    std::vector<wxString> NamesFromTop(const wxTreeItemId& item) const;
+    // The labels from the first level below the root down to `item`; with `file_names`, the
+    // lossless names that open the files instead of the labels shown.
+    std::vector<wxString> NamesFromTop(const wxTreeItemId& item, bool file_names) const;
     bool IsGroupNode(const wxTreeItemId& item) const;
     void OpenItem(const wxTreeItemId& item);
     void DeleteItem(const wxTreeItemId& item);

@@ -43,7 +43,7 @@ void SnippetSaver::SaveSnippet(int index) {
 
     if (!page->path.empty()) {
         wxString error;
-        if (!local_store::WriteText(page->path, page->stc->GetText(), &error))
+        if (!local_store::WriteText(page->path, page->stc->SnippetText(), &error))
             ReportFailure("The snippet could not be saved to \"" + page->path + "\".", error);
         return;
     }
@@ -58,7 +58,7 @@ void SnippetSaver::SaveSnippet(int index) {
                           "There is no connection to the database.");
             return;
         }
-        if (!db->Execute(statements::UpdateContent(*db, sid, page->stc->GetText())))
+        if (!db->Execute(statements::UpdateContent(*db, sid, page->stc->SnippetText())))
             ReportFailure("The snippet could not be saved to the cloud.", db->LastError());
         return;
     }
@@ -87,7 +87,7 @@ void SnippetSaver::SaveToCloud() {
                           "There is no connection to the database.");
             return;
         }
-        const wxString content = page->stc->GetText();
+        const wxString content = page->stc->SnippetText();
         if (!db->Execute(statements::InsertSnippet(*db, uid, answer.title, answer.language,
                                                    content))) {
             page->kind = previous_kind;
@@ -106,11 +106,12 @@ void SnippetSaver::SaveToCloud() {
         return;
     }
 
-    if (answer.result == cloud_or_local::ID_LOCALLY)
-        SaveToFile(answer.language, answer.title);
+    // A file that could not be written leaves the page new, as it was before the question.
+    if (answer.result == cloud_or_local::ID_LOCALLY && !SaveToFile(answer.language, answer.title))
+        page->kind = previous_kind;
 }
 
-void SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file_name) {
+bool SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file_name) {
     const wxString directory = local_store::LanguageDirectory(subdirectory);
     if (!subdirectory.empty())
         platform::MakeDirectory(directory);
@@ -118,16 +119,18 @@ void SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file
     const std::optional<wxString> chosen = Prompts::Current().AskSaveFile(
         SaveFileRequest{"Save File", directory, file_name, "All Files|*.*"});
 
+    bool written = true;
     if (chosen) {
         if (panel_with_stc* page = SelectedSavablePage()) {
             wxString error;
-            if (local_store::WriteText(*chosen, page->stc->GetText(), &error)) {
+            if (local_store::WriteText(*chosen, page->stc->SnippetText(), &error)) {
                 page->path = *chosen;
                 page->stc->info.sid.clear();
                 wxAuiNotebook* notebook = workspace_.Notebook();
                 notebook->SetPageText(static_cast<size_t>(notebook->GetSelection()),
                                       wxFileName(*chosen).GetFullName());
             } else {
+                written = false;
                 ReportFailure("The snippet could not be saved to \"" + *chosen + "\".", error);
             }
         }
@@ -137,4 +140,5 @@ void SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file
     if (!subdirectory.empty())
         platform::RemoveDirectory(directory);
     workspace_.Tree()->LoadTree();
+    return written;
 }

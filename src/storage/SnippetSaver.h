@@ -17,7 +17,8 @@ public:
     // Asks for a destination and saves the selected page there.
     void SaveToCloud();
     // Saves the selected page to a file chosen in the directory of `subdirectory` (a language).
-    void SaveToFile(const wxString& subdirectory, const wxString& file_name);
+    // False when the chosen file could not be written; a cancelled dialog is no failure.
+    bool SaveToFile(const wxString& subdirectory, const wxString& file_name);
 
 private:
     // The page at `index` when it is an editor page that can be saved; null otherwise.

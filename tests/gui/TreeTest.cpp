@@ -1,0 +1,363 @@
+#include "gui/CloudGuiTest.h"
+
+#include "app/TextCodec.h"
+#include "editor/panel_with_stc.h"
+#include "editor/snippet_stc.h"
+
+#include <wx/filename.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace {
+
+using Strings = std::vector<wxString>;
+
+// True when no node that has children is expanded.
+bool AllCollapsed(const wxTreeCtrl* tree, const wxTreeItemId& node) {
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = tree->GetFirstChild(node, cookie); child.IsOk();
+         child = tree->GetNextChild(node, cookie)) {
+        if (tree->ItemHasChildren(child) && (tree->IsExpanded(child) || !AllCollapsed(tree, child)))
+            return false;
+    }
+    return true;
+}
+
+Strings Sorted(Strings labels) {
+    std::sort(labels.begin(), labels.end());
+    return labels;
+}
+
+bool Exists(const char* path) {
+    struct stat info {};
+    return ::stat(path, &info) == 0;
+}
+
+} // namespace
+
+TEST_F(CloudGuiTest, ListsAreSentAsWrittenForEveryMode) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    const std::string other = db_.AddUser("bob", "pw");
+    db_.AddSnippet(uid, "mine", "C", "int a;", false);
+    const std::string published = db_.AddSnippet(uid, "shown", "Go", "package shown", true, true);
+    db_.AddFavourite(uid, db_.AddSnippet(other, "liked", "Lua", "print(1)", true, true));
+    OpenFrame();
+    RecordStatements();
+
+    LogIn(uid);
+    EXPECT_EQ(
+        statements_,
+        (std::vector<std::string>{
+            "SELECT language, title, sid FROM snippets WHERE uid = " + uid + " ORDER BY language",
+            "SELECT snippets.language, snippets.title, snippets.sid FROM snippets, "
+            "favourites WHERE favourites.sid = snippets.sid AND favourites.uid = " +
+                uid + " ORDER BY snippets.language"}));
+    EXPECT_EQ(Labels({}), (Strings{"Local", "My Cloud", "Favourites"}));
+    EXPECT_EQ(Labels({"My Cloud"}), (Strings{"C", "Go"}));
+    EXPECT_EQ(Labels({"Favourites", "Lua"}), Strings{"liked"});
+
+    // The sharing page's two lists: the private one with the local store, the public one alone.
+    statements_.clear();
+    auto* private_list = new SnippetBrowser(Workspace(), Workspace(), SnippetBrowser::kPrivateList);
+    EXPECT_EQ(statements_, std::vector<std::string>{"SELECT language, title, sid FROM snippets "
+                                                    "WHERE uid = " +
+                                                    uid + " AND public = 0 ORDER BY language"});
+    EXPECT_EQ(Labels(private_list, private_list->GetRootItem()),
+              (Strings{"Local", "Private Snippets"}));
+    EXPECT_EQ(Labels(private_list, Node(private_list, {"Private Snippets"})), Strings{"C"});
+
+    statements_.clear();
+    auto* public_list = new SnippetBrowser(Workspace(), Workspace(), SnippetBrowser::kPublicList);
+    EXPECT_EQ(statements_, std::vector<std::string>{"SELECT language, title, sid FROM snippets "
+                                                    "WHERE uid = " +
+                                                    uid + " AND public = 1 ORDER BY language"});
+    EXPECT_EQ(Labels(public_list, public_list->GetRootItem()), Strings{"Public Snippets"});
+
+    // A list shows the snippet in the page's own editor, read-only, instead of opening a page.
+    statements_.clear();
+    DoubleClick(public_list, Node(public_list, {"Public Snippets", "Go", "shown"}));
+    EXPECT_EQ(statements_, std::vector<std::string>{"SELECT title, content, sid, public FROM "
+                                                    "snippets WHERE sid = " +
+                                                    published + " LIMIT 1"});
+    EXPECT_EQ(PageCount(), 1u);
+    EXPECT_EQ(Editor(0)->GetText(), "package shown");
+    EXPECT_TRUE(Editor(0)->GetReadOnly());
+
+    private_list->Destroy();
+    public_list->Destroy();
+}
+
+TEST_F(CloudGuiTest, CloudSnippetOpensReadOnlyOnlyWhenPublic) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    const std::string hidden = db_.AddSnippet(uid, "hidden", "C", "int a;\n");
+    const std::string shown = db_.AddSnippet(uid, "shown", "C", "int b;\n", true, true);
+    OpenFrame();
+    LogIn(uid);
+    RecordStatements();
+
+    DoubleClick({"My Cloud", "C", "hidden"});
+    EXPECT_EQ(statements_, std::vector<std::string>{
+                               "SELECT title, content, sid, public FROM snippets WHERE sid = " +
+                               hidden + " LIMIT 1"});
+    ASSERT_EQ(PageCount(), 2u);
+    EXPECT_EQ(Selection(), 1);
+    EXPECT_EQ(Caption(1), "hidden");
+    EXPECT_EQ(Editor(1)->GetText(), "int a;\n");
+    EXPECT_EQ(Editor(1)->info.sid, wxString(hidden));
+    EXPECT_FALSE(Editor(1)->GetReadOnly());
+    EXPECT_EQ(Page(1)->kind, "");
+    EXPECT_EQ(Page(1)->path, "");
+
+    DoubleClick({"My Cloud", "C", "shown"});
+    ASSERT_EQ(PageCount(), 3u);
+    EXPECT_EQ(Editor(2)->GetText(), "int b;\n");
+    EXPECT_TRUE(Editor(2)->GetReadOnly());
+    EXPECT_TRUE(Editor(2)->info.is_public);
+
+    // A row deleted since the tree was built opens nothing.
+    db_.Exec("DELETE FROM snippets WHERE sid = " + hidden);
+    DoubleClick({"My Cloud", "C", "hidden"});
+    EXPECT_EQ(PageCount(), 3u);
+}
+
+TEST_F(CloudGuiTest, RowsGroupIntoOneLanguageNodePerRun) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    const std::string other = db_.AddUser("bob", "pw");
+    db_.AddSnippet(uid, "one", "C", "1");
+    db_.AddSnippet(uid, "go", "Go", "2");
+    db_.AddSnippet(uid, "two", "C", "3");
+    // A row without a language sorts first and hangs directly under the group.
+    db_.AddSnippet(uid, "loose", std::nullopt, "4");
+    db_.AddFavourite(uid, db_.AddSnippet(other, "f1", "Go", "5", true, true));
+    db_.AddFavourite(uid, db_.AddSnippet(other, "f2", "Go", "6", true, true));
+    OpenFrame();
+    LogIn(uid);
+
+    EXPECT_EQ(Labels({"My Cloud"}), (Strings{"loose", "C", "Go"}));
+    // Rows of one language come in no particular order.
+    EXPECT_EQ(Sorted(Labels({"My Cloud", "C"})), (Strings{"one", "two"}));
+    EXPECT_EQ(Labels({"My Cloud", "Go"}), Strings{"go"});
+    EXPECT_EQ(Labels({"Favourites"}), Strings{"Go"});
+    EXPECT_EQ(Sorted(Labels({"Favourites", "Go"})), (Strings{"f1", "f2"}));
+}
+
+TEST_F(CloudGuiTest, LanguagesEqualButForCaseGroupByRunNotByName) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    for (const char* language : {"c", "C", "Go", "C", "c"})
+        db_.AddSnippet(uid, std::string("in ") + language, language, "x");
+    OpenFrame();
+    LogIn(uid);
+    // The schema compares languages byte for byte, so each spelling arrives as one run.
+    EXPECT_EQ(Labels({"My Cloud"}), (Strings{"C", "Go", "c"}));
+    EXPECT_EQ(Labels({"My Cloud", "c"}), (Strings{"in c", "in c"}));
+    EXPECT_EQ(Labels({"My Cloud", "C"}), (Strings{"in C", "in C"}));
+
+    // A server whose language column ignores case sends the spellings interleaved; each run
+    // still becomes a node of its own.
+    struct RestoreCollation {
+        TestDatabase& db;
+        ~RestoreCollation() {
+            db.Exec("ALTER TABLE snippets MODIFY language VARCHAR(64) COLLATE utf8mb4_nopad_bin "
+                    "NULL");
+        }
+    } restore{db_};
+    db_.Exec("ALTER TABLE snippets MODIFY language VARCHAR(64) COLLATE utf8mb4_unicode_ci NULL");
+    const std::string mixed = db_.AddUser("bob", "pw");
+    db_.AddSnippet(mixed, "first", "C", "1");
+    db_.AddSnippet(mixed, "second", "c", "2");
+    db_.AddSnippet(mixed, "third", "C", "3");
+    // The tree's own statement, to see the order in which its rows arrive.
+    const TestDatabase::Rows rows = db_.Query(
+        "SELECT language, title, sid FROM snippets WHERE uid = " + mixed + " ORDER BY language");
+    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_TRUE(rows[0][0] == "C" && rows[1][0] == "c" && rows[2][0] == "C")
+        << "the server did not interleave";
+    LogIn(mixed);
+    EXPECT_EQ(Labels({"My Cloud"}), (Strings{"C", "c", "C"}));
+    const wxTreeItemId group = Node({"My Cloud"});
+    wxTreeItemIdValue cookie;
+    Strings titles;
+    for (wxTreeItemId run = Tree()->GetFirstChild(group, cookie); run.IsOk();
+         run = Tree()->GetNextChild(group, cookie)) {
+        const Strings below = Labels(Tree(), run);
+        titles.insert(titles.end(), below.begin(), below.end());
+    }
+    EXPECT_EQ(titles, (Strings{wxString(rows[0][1]), wxString(rows[1][1]), wxString(rows[2][1])}));
+}
+
+TEST_F(CloudGuiTest, EqualTitlesOpenTheirOwnRows) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    const std::string first = db_.AddSnippet(uid, "Dup", "C", "first body");
+    const std::string second = db_.AddSnippet(uid, "Dup", "C", "second body");
+    OpenFrame();
+    LogIn(uid);
+    const wxTreeItemId language = Node({"My Cloud", "C"});
+    ASSERT_EQ(Labels(Tree(), language), (Strings{"Dup", "Dup"}));
+
+    // Each node opens its own row, whichever order the rows came in.
+    wxTreeItemIdValue cookie;
+    const wxTreeItemId one = Tree()->GetFirstChild(language, cookie);
+    const wxTreeItemId two = Tree()->GetNextChild(language, cookie);
+    DoubleClick(Tree(), one);
+    const wxString sid_of_two_expected = Editor(1)->info.sid == first ? second : first;
+    DoubleClick(Tree(), two);
+    ASSERT_EQ(PageCount(), 3u);
+    EXPECT_EQ(Editor(2)->info.sid, sid_of_two_expected);
+    EXPECT_EQ(Tree()->SelectedSid(), sid_of_two_expected);
+    const std::set<std::pair<wxString, wxString>> opened = {
+        {Editor(1)->info.sid, Editor(1)->GetText()}, {Editor(2)->info.sid, Editor(2)->GetText()}};
+    EXPECT_EQ(opened, (std::set<std::pair<wxString, wxString>>{{first, "first body"},
+                                                               {second, "second body"}}));
+}
+
+TEST_F(CloudGuiTest, CloudBranchesNeedSomebodyLoggedIn) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    OpenFrame();
+    EXPECT_EQ(Labels({}), Strings{"Local"});
+
+    // Logged in without snippets or favourites: both groups, childless; opening them, or the
+    // empty store, does nothing.
+    LogIn(uid);
+    EXPECT_EQ(Labels({}), (Strings{"Local", "My Cloud", "Favourites"}));
+    RecordStatements();
+    DoubleClick({"My Cloud"});
+    DoubleClick({"Favourites"});
+    DoubleClick({"Local"});
+    EXPECT_TRUE(statements_.empty());
+    EXPECT_EQ(PageCount(), 1u);
+
+    Workspace()->SetCurrentUserId("");
+    Tree()->LoadTree();
+    EXPECT_EQ(Labels({}), Strings{"Local"});
+}
+
+TEST_F(CloudGuiTest, RebuildCollapsesAndDoubleClickTogglesBranches) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    db_.AddSnippet(uid, "a", "C", "1");
+    db_.AddFavourite(uid, db_.AddSnippet(uid, "b", "Go", "2"));
+    wxFileName::Mkdir("snippets/Shell/Batch", wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    WriteFile("snippets/Shell/Batch/run", "echo");
+    OpenFrame();
+    LogIn(uid);
+
+    const wxTreeItemId language = Node({"My Cloud", "C"});
+    DoubleClick(Tree(), language);
+    EXPECT_TRUE(Tree()->IsExpanded(language));
+    DoubleClick(Tree(), language);
+    EXPECT_FALSE(Tree()->IsExpanded(language));
+    EXPECT_EQ(PageCount(), 1u);
+
+    Tree()->ExpandAll();
+    ASSERT_FALSE(AllCollapsed(Tree(), Tree()->GetRootItem()));
+    Tree()->LoadTree();
+    EXPECT_TRUE(AllCollapsed(Tree(), Tree()->GetRootItem()));
+    EXPECT_FALSE(Tree()->GetSelection().IsOk());
+
+    // With nothing selected (a double click on the tree's empty area) nothing happens.
+    wxMouseEvent click(wxEVT_LEFT_DCLICK);
+    click.SetEventObject(Tree());
+    Tree()->ProcessWindowEvent(click);
+    EXPECT_EQ(Labels({}), (Strings{"Local", "My Cloud", "Favourites"}));
+    EXPECT_TRUE(Tree()->IsVisible(Node({"My Cloud"})));
+    EXPECT_EQ(PageCount(), 1u);
+}
+
+TEST_F(CloudGuiTest, LocalStoreShowsAsWalkedAndOpensItsFiles) {
+    wxFileName::Mkdir("snippets/Ruby");
+    WriteFile("snippets/Ruby/hello", "puts 'hello'\n");
+    wxFileName::Mkdir("snippets/Shell/Batch", wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    WriteFile("snippets/Shell/Batch/run", "echo run");
+    WriteFile("snippets/notes", "at the root");
+    wxFileName::Mkdir("snippets/Empty");
+    const std::string raw_name = "caf\xE9";
+    WriteFile("snippets/" + raw_name, "latin1 name");
+    OpenFrame();
+
+    Strings top = Labels({"Local"});
+    std::sort(top.begin(), top.end());
+    const wxString replaced = wxString::FromUTF8("caf\xEF\xBF\xBD");
+    EXPECT_EQ(top, (Strings{"Empty", "Ruby", "Shell", replaced, "notes"}));
+    EXPECT_EQ(Labels({"Local", "Ruby"}), Strings{"hello"});
+    EXPECT_EQ(Labels({"Local", "Shell", "Batch"}), Strings{"run"});
+    EXPECT_TRUE(Labels({"Local", "Empty"}).empty());
+    EXPECT_EQ(Tree()->LocalPath(Node({"Local", "Shell", "Batch", "run"})),
+              "./snippets/Shell/Batch/run");
+
+    DoubleClick({"Local", "Shell", "Batch", "run"});
+    ASSERT_EQ(PageCount(), 2u);
+    EXPECT_EQ(Caption(1), "run");
+    EXPECT_EQ(Page(1)->path, "./snippets/Shell/Batch/run");
+    EXPECT_EQ(Page(1)->kind, "");
+    EXPECT_EQ(Editor(1)->GetText(), "echo run");
+    EXPECT_FALSE(Editor(1)->GetReadOnly());
+
+    // The popup's Open does what a double click does.
+    PopupCommand({"Local", "notes"}, SnippetBrowser::ID_OPEN);
+    ASSERT_EQ(PageCount(), 3u);
+    EXPECT_EQ(Editor(2)->GetText(), "at the root");
+
+    // A name that is not UTF-8 shows replaced but opens the file it names.
+    DoubleClick({"Local", replaced});
+    ASSERT_EQ(PageCount(), 4u);
+    EXPECT_EQ(Editor(3)->GetText(), "latin1 name");
+    EXPECT_EQ(text::ToPathBytes(Page(3)->path), "./snippets/" + raw_name);
+    Tree()->SelectItem(Node({"Local", replaced}));
+    const snippet_info record = Tree()->ReadSelectedLocal();
+    EXPECT_EQ(record.content, "latin1 name");
+    EXPECT_EQ(record.language, replaced);
+}
+
+TEST_F(CloudGuiTest, PopupDeleteAsksThenRemovesFileOwnSnippetOrFavourite) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    const std::string other = db_.AddUser("bob", "pw");
+    const std::string mine = db_.AddSnippet(uid, "mine", "C", "1");
+    const std::string liked = db_.AddSnippet(other, "liked", "Go", "2", true, true);
+    db_.AddFavourite(uid, liked);
+    wxFileName::Mkdir("snippets/Ruby");
+    WriteFile("snippets/Ruby/hello", "puts 1");
+    OpenFrame();
+    LogIn(uid);
+    RecordStatements();
+
+    prompts_->AnswerYesNo(false);
+    PopupCommand({"Local", "Ruby", "hello"}, SnippetBrowser::ID_DELETE);
+    ASSERT_EQ(prompts_->History().size(), 1u);
+    EXPECT_EQ(prompts_->History()[0].caption, "Confirm");
+    EXPECT_TRUE(prompts_->History()[0].message.Contains("hello"));
+    EXPECT_TRUE(Exists("snippets/Ruby/hello"));
+
+    prompts_->AnswerYesNo(true);
+    PopupCommand({"Local", "Ruby", "hello"}, SnippetBrowser::ID_DELETE);
+    EXPECT_FALSE(Exists("snippets/Ruby/hello"));
+    EXPECT_TRUE(Labels({"Local", "Ruby"}).empty());
+    // The now empty directory is a leaf and goes the same way.
+    prompts_->AnswerYesNo(true);
+    PopupCommand({"Local", "Ruby"}, SnippetBrowser::ID_DELETE);
+    EXPECT_FALSE(Exists("snippets/Ruby"));
+
+    Tree()->ExpandAll();
+    statements_.clear();
+    prompts_->AnswerYesNo(true);
+    PopupCommand({"My Cloud", "C", "mine"}, SnippetBrowser::ID_DELETE);
+    ASSERT_FALSE(statements_.empty());
+    EXPECT_EQ(statements_.front(),
+              "DELETE FROM snippets WHERE sid = " + mine + " AND uid = " + uid + " LIMIT 1");
+    EXPECT_TRUE(db_.Query("SELECT sid FROM snippets WHERE sid = " + mine).empty());
+    EXPECT_TRUE(Labels({"My Cloud"}).empty());
+    EXPECT_TRUE(AllCollapsed(Tree(), Tree()->GetRootItem()));
+
+    statements_.clear();
+    prompts_->AnswerYesNo(true);
+    PopupCommand({"Favourites", "Go", "liked"}, SnippetBrowser::ID_DELETE);
+    ASSERT_FALSE(statements_.empty());
+    EXPECT_EQ(statements_.front(),
+              "DELETE FROM favourites WHERE uid = " + uid + " AND sid = " + liked + " LIMIT 1");
+    EXPECT_TRUE(db_.Query("SELECT sid FROM favourites").empty());
+    EXPECT_EQ(db_.Query("SELECT title FROM snippets WHERE sid = " + liked),
+              TestDatabase::Rows{{"liked"}});
+    EXPECT_TRUE(Labels({"Favourites"}).empty());
+}

@@ -1,0 +1,250 @@
+#include "storage/LocalStore.h"
+
+#include "app/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+// A fresh directory under /tmp, removed with everything in it (names need not be UTF-8).
+class TempDir {
+public:
+    TempDir() {
+        char templ[] = "/tmp/corvane-store-XXXXXX";
+        const char* made = mkdtemp(templ);
+        if (made == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        path_ = made;
+    }
+    ~TempDir() {
+        nftw(
+            path_.c_str(),
+            [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16,
+            FTW_DEPTH | FTW_PHYS);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The directory's path, or a path below it, as raw bytes.
+    std::string Bytes(const std::string& below = std::string()) const {
+        return below.empty() ? path_ : path_ + "/" + below;
+    }
+    // The same as the program holds it.
+    wxString Path(const std::string& below = std::string()) const {
+        return text::FromPathBytes(Bytes(below));
+    }
+
+    void MakeDir(const std::string& below) const {
+        ASSERT_EQ(::mkdir(Bytes(below).c_str(), 0777), 0);
+    }
+    void MakeFile(const std::string& below, const std::string& bytes) const {
+        std::ofstream(Bytes(below), std::ios::binary) << bytes;
+    }
+    std::string FileBytes(const std::string& below) const {
+        std::ifstream in(Bytes(below), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+    // The names in a directory, sorted (the system's order is not fixed).
+    std::set<std::string> Names(const std::string& below = std::string()) const {
+        std::set<std::string> names;
+        const auto entries = local_store::ListDirectory(Path(below));
+        if (entries) {
+            for (const local_store::Entry& entry : *entries)
+                names.insert(text::ToPathBytes(entry.name));
+        }
+        return names;
+    }
+
+private:
+    std::string path_;
+};
+
+wxString Utf8(const std::string& bytes) {
+    return text::FromUtf8(bytes);
+}
+
+} // namespace
+
+TEST(LocalStorePaths, SeparatorIsAddedOnlyWhenMissing) {
+    EXPECT_EQ(local_store::WithSeparator("./snippets/Ruby"), "./snippets/Ruby/");
+    EXPECT_EQ(local_store::WithSeparator("./snippets/Ruby/"), "./snippets/Ruby/");
+    EXPECT_EQ(local_store::WithSeparator("C:\\snippets\\Ruby\\"), "C:\\snippets\\Ruby\\");
+    EXPECT_EQ(local_store::WithSeparator(""), "/");
+
+    EXPECT_EQ(local_store::LanguageDirectory("Ruby"), "./snippets/Ruby/");
+    EXPECT_EQ(local_store::LanguageDirectory(""), "./snippets/");
+    // A language is used as typed: a slash names a nested directory, a trailing backslash ends it.
+    EXPECT_EQ(local_store::LanguageDirectory("Shell/Batch"), "./snippets/Shell/Batch/");
+    EXPECT_EQ(local_store::LanguageDirectory("Win\\"), "./snippets/Win\\");
+}
+
+TEST(LocalStorePaths, TreeNamesTurnBackIntoPathsAndLanguages) {
+    const std::vector<wxString> in_language = {"Local", "Ruby", "hello"};
+    EXPECT_EQ(local_store::PathFromNames(in_language), "./snippets/Ruby/hello");
+    EXPECT_EQ(local_store::LanguageFromNames(in_language), "Ruby");
+
+    // A file at the store's root is its own language.
+    const std::vector<wxString> at_root = {"Local", "notes"};
+    EXPECT_EQ(local_store::PathFromNames(at_root), "./snippets/notes");
+    EXPECT_EQ(local_store::LanguageFromNames(at_root), "notes");
+
+    // Deeper levels belong to the path; only the first level is the language.
+    const std::vector<wxString> nested = {"Local", "downloads", "Go", "Quick sort.snippet"};
+    EXPECT_EQ(local_store::PathFromNames(nested), "./snippets/downloads/Go/Quick sort.snippet");
+    EXPECT_EQ(local_store::LanguageFromNames(nested), "downloads");
+
+    // Names keep their blanks and non-ASCII letters.
+    const std::vector<wxString> unicode = {"Local", Utf8("C\xE2\x99\xAF"), Utf8("caf\xC3\xA9 1")};
+    EXPECT_EQ(local_store::PathFromNames(unicode), Utf8("./snippets/C\xE2\x99\xAF/caf\xC3\xA9 1"));
+    EXPECT_EQ(local_store::LanguageFromNames(unicode), Utf8("C\xE2\x99\xAF"));
+
+    EXPECT_EQ(local_store::PathFromNames({"Local"}), "./snippets/");
+}
+
+TEST(LocalStoreListing, WalkReportsEveryEntryUnderItsParent) {
+    TempDir dir;
+    dir.MakeDir("Ruby");
+    dir.MakeFile("Ruby/hello", "puts 1");
+    dir.MakeDir("Shell");
+    dir.MakeDir("Shell/Batch");
+    dir.MakeFile("Shell/Batch/run", "echo");
+    dir.MakeFile("notes", "at the root");
+    dir.MakeDir("Empty");
+
+    for (const wxString& start : {dir.Path(), dir.Path() + "/"}) {
+        std::set<std::string> seen;
+        std::set<std::string> with_children;
+        local_store::Walk(start, std::string(),
+                          [&](const std::string& parent, const local_store::Entry& entry) {
+                              const std::string node = parent + "/" + entry.label.utf8_string();
+                              EXPECT_TRUE(seen.insert(node).second) << node;
+                              if (!parent.empty())
+                                  with_children.insert(parent);
+                              return node;
+                          });
+        EXPECT_EQ(seen, (std::set<std::string>{"/Empty", "/Ruby", "/Ruby/hello", "/Shell",
+                                               "/Shell/Batch", "/Shell/Batch/run", "/notes"}));
+        // Files and the empty directory report nothing below them.
+        EXPECT_EQ(with_children, (std::set<std::string>{"/Ruby", "/Shell", "/Shell/Batch"}));
+    }
+
+    // An empty directory lists as empty; a file or a missing path cannot be listed at all.
+    const auto empty = local_store::ListDirectory(dir.Path("Empty"));
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->empty());
+    EXPECT_FALSE(local_store::ListDirectory(dir.Path("notes")).has_value());
+    EXPECT_FALSE(local_store::ListDirectory(dir.Path("missing")).has_value());
+    int visits = 0;
+    local_store::Walk(dir.Path("missing"), 0, [&](int, const local_store::Entry&) {
+        ++visits;
+        return 0;
+    });
+    EXPECT_EQ(visits, 0);
+}
+
+TEST(LocalStoreListing, NameThatIsNotUtf8ShowsReplacedButStillOpens) {
+    TempDir dir;
+    const std::string raw = "caf\xE9 latin1";
+    dir.MakeFile(raw, "old text");
+
+    const auto entries = local_store::ListDirectory(dir.Path());
+    ASSERT_TRUE(entries.has_value());
+    ASSERT_EQ(entries->size(), 1u);
+    const local_store::Entry& entry = entries->front();
+    EXPECT_EQ(entry.label, Utf8("caf\xEF\xBF\xBD latin1"));
+    EXPECT_EQ(text::ToPathBytes(entry.name), raw);
+
+    const wxString path = local_store::WithSeparator(dir.Path()) + entry.name;
+    EXPECT_EQ(local_store::ReadText(path), wxString("old text"));
+    wxString error;
+    ASSERT_TRUE(local_store::WriteText(path, "new text", &error)) << error.utf8_string();
+    EXPECT_EQ(dir.FileBytes(raw), "new text");
+    EXPECT_EQ(dir.Names(), std::set<std::string>{raw});
+}
+
+TEST(LocalStoreFiles, TextRoundTripsAsUtf8) {
+    TempDir dir;
+    const std::string bytes =
+        "line 1\r\nit's \"quoted\" \\ % _ caf\xC3\xA9 \xF0\x9F\x98\x80\n\tend"s;
+    const wxString path = dir.Path("snippet");
+    wxString error;
+    ASSERT_TRUE(local_store::WriteText(path, Utf8(bytes), &error)) << error.utf8_string();
+    EXPECT_EQ(dir.FileBytes("snippet"), bytes); // no byte-order mark, line breaks as given
+    EXPECT_EQ(local_store::ReadText(path), Utf8(bytes));
+
+    // Overwriting replaces the whole text, also with a shorter one.
+    ASSERT_TRUE(local_store::WriteText(path, "x", &error));
+    EXPECT_EQ(dir.FileBytes("snippet"), "x");
+    ASSERT_TRUE(local_store::WriteText(path, "", &error));
+    EXPECT_EQ(local_store::ReadText(path), wxString());
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"snippet"});
+
+    // Nothing to read: a missing file, a directory.
+    EXPECT_FALSE(local_store::ReadText(dir.Path("missing")).has_value());
+    EXPECT_FALSE(local_store::ReadText(dir.Path()).has_value());
+}
+
+TEST(LocalStoreFiles, FailedWriteSaysWhyAndLeavesNothingBehind) {
+    TempDir dir;
+    wxString error;
+    EXPECT_FALSE(local_store::WriteText(dir.Path("missing/snippet"), "text", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(dir.Names().empty());
+
+    // A directory in the way keeps what it holds.
+    dir.MakeDir("taken");
+    dir.MakeFile("taken/inside", "kept");
+    error.clear();
+    EXPECT_FALSE(local_store::WriteText(dir.Path("taken"), "text", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(dir.FileBytes("taken/inside"), "kept");
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"taken"});
+
+    // A text UTF-8 cannot carry is refused before the old file is touched.
+    dir.MakeFile("snippet", "old text");
+    wxString lone_surrogate = "new";
+    lone_surrogate += wxUniChar(0xD800);
+    error.clear();
+    EXPECT_FALSE(local_store::WriteText(dir.Path("snippet"), lone_surrogate, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(dir.FileBytes("snippet"), "old text");
+}
+
+TEST(LocalStoreFiles, WriteBrokenOffHalfwayKeepsTheOldText) {
+    TempDir dir;
+    dir.MakeFile("snippet", "old text");
+
+    // A file-size limit makes the system refuse the write after the first bytes.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto saved_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    wxString error;
+    const bool written = local_store::WriteText(dir.Path("snippet"), wxString('x', 65536), &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, saved_handler);
+
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(dir.FileBytes("snippet"), "old text");
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"snippet"});
+}
