@@ -14,6 +14,25 @@
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
+namespace {
+
+// A menu item whose help text is exactly the one given. The toolkit fills an empty help text of
+// a stock id (New, Undo, Cut, ...) with its own ("Create new document"), which the status bar
+// would then show while the item is highlighted.
+class MenuItem : public wxMenuItem {
+public:
+    MenuItem(wxMenu* menu, int id, const wxString& label, const wxString& help)
+        : wxMenuItem(menu, id, label, help) {
+        m_help = help;
+    }
+};
+
+void AppendItem(wxMenu* menu, int id, const wxString& label, const wxString& help = wxEmptyString) {
+    menu->Append(new MenuItem(menu, id, label, help));
+}
+
+} // namespace
+
 wxBEGIN_EVENT_TABLE(CorvaneFrame, wxFrame)
     EVT_CLOSE(CorvaneFrame::OnClose)
     EVT_MENU(ID_QUIT, CorvaneFrame::OnQuit)
@@ -75,42 +94,42 @@ CorvaneFrame::~CorvaneFrame() = default;
 
 void CorvaneFrame::BuildMenuBar() {
     auto* file = new wxMenu(wxEmptyString);
-    file->Append(wxID_NEW, "&New\tCtrl-N");
-    file->Append(ID_SAVE, "&Save\tCtrl-S");
-    file->Append(ID_SAVE_ALL, "Sa&ve All");
-    file->Append(ID_SAVE_AS, "Save &As");
-    file->Append(ID_SAVE_LOCAL, "Save &Local");
+    AppendItem(file, wxID_NEW, "&New\tCtrl-N");
+    AppendItem(file, ID_SAVE, "&Save\tCtrl-S");
+    AppendItem(file, ID_SAVE_ALL, "Sa&ve All");
+    AppendItem(file, ID_SAVE_AS, "Save &As");
+    AppendItem(file, ID_SAVE_LOCAL, "Save &Local");
     file->AppendSeparator();
-    file->Append(ID_QUIT, "&Quit\tAlt-F4");
+    AppendItem(file, ID_QUIT, "&Quit\tAlt-F4");
 
     auto* edit = new wxMenu(wxEmptyString);
-    edit->Append(wxID_UNDO, "Undo\tCtrl-Z");
-    edit->Append(wxID_REDO, "Redo\tCtrl-Y");
+    AppendItem(edit, wxID_UNDO, "Undo\tCtrl-Z");
+    AppendItem(edit, wxID_REDO, "Redo\tCtrl-Y");
     edit->AppendSeparator();
-    edit->Append(wxID_CUT, "Cut\tCtrl-X");
-    edit->Append(wxID_COPY, "Copy\tCtrl-C");
-    edit->Append(wxID_PASTE, "Paste\tCtrl-V");
-    edit->Append(ID_DELETE, "Delete\tDEL");
+    AppendItem(edit, wxID_CUT, "Cut\tCtrl-X");
+    AppendItem(edit, wxID_COPY, "Copy\tCtrl-C");
+    AppendItem(edit, wxID_PASTE, "Paste\tCtrl-V");
+    AppendItem(edit, ID_DELETE, "Delete\tDEL");
     edit->AppendSeparator();
-    edit->Append(ID_FIND, "&Find\tCtrl-F");
-    edit->Append(ID_REPLACE, "&Replace\tCtrl-H");
+    AppendItem(edit, ID_FIND, "&Find\tCtrl-F");
+    AppendItem(edit, ID_REPLACE, "&Replace\tCtrl-H");
     edit->AppendSeparator();
-    edit->Append(wxID_SELECTALL, "Select All\tCtrl-A");
+    AppendItem(edit, wxID_SELECTALL, "Select All\tCtrl-A");
 
     auto* view = new wxMenu(wxEmptyString);
-    view->Append(ID_ZOOM_IN, "Zoom &In\tCtrl-+");
-    view->Append(ID_ZOOM_OUT, "Zoom &Out\tCtrl--");
+    AppendItem(view, ID_ZOOM_IN, "Zoom &In\tCtrl-+");
+    AppendItem(view, ID_ZOOM_OUT, "Zoom &Out\tCtrl--");
 
     auto* account = new wxMenu(wxEmptyString);
-    account->Append(ID_LOGIN, "Log&in");
-    account->Append(ID_LOGOUT, "Log&out");
+    AppendItem(account, ID_LOGIN, "Log&in");
+    AppendItem(account, ID_LOGOUT, "Log&out");
     account->AppendSeparator();
-    account->Append(ID_SHARED_SNIPPETS, "&Shared Snippets");
+    AppendItem(account, ID_SHARED_SNIPPETS, "&Shared Snippets");
     account->AppendSeparator();
-    account->Append(ID_REGISTER, "Register");
+    AppendItem(account, ID_REGISTER, "Register");
 
     auto* help = new wxMenu(wxEmptyString);
-    help->Append(wxID_ABOUT, "&About\tF1", "Show info about this application");
+    AppendItem(help, wxID_ABOUT, "&About\tF1", "Show info about this application");
 
     auto* bar = new wxMenuBar();
     bar->Append(file, "&File");
