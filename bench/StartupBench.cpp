@@ -1,0 +1,195 @@
+// Start-up time of the program against a bare frame: each is launched N times on the current
+// display, from fork and exec until the process has ended at its first idle moment after showing
+// its window (CORVANE_EXIT_WHEN_IDLE), in a scratch working directory holding icons/. Prints the
+// medians and their ratio, and whether the program reached the database.
+//
+//   startup_bench [--runs N] [--unreachable]
+//
+// The database is what the environment says (CORVANE_DB_HOST, CORVANE_DB_PORT); --unreachable
+// points the program at a closed port instead.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kDefaultRuns = 15;
+constexpr int kMinimumRuns = 10;
+// A launch that takes longer has hung (a dialog nobody answers, a lost display).
+constexpr unsigned kTimeoutSeconds = 60;
+
+volatile sig_atomic_t g_child = 0;
+
+void KillChild(int) {
+    if (g_child > 0)
+        kill(g_child, SIGKILL);
+}
+
+double Now() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+struct Run {
+    double ms;
+    std::string stderr_text;
+};
+
+// Launches `program` in `dir` and waits for it; nothing when it failed or timed out.
+std::optional<Run> Launch(const std::string& program, const std::string& dir,
+                          const std::string& err_file) {
+    const double start = Now();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        std::perror("fork");
+        return std::nullopt;
+    }
+    if (pid == 0) {
+        const int out = open("/dev/null", O_WRONLY);
+        const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out < 0 || err < 0 || chdir(dir.c_str()) != 0)
+            _exit(126);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    g_child = pid;
+    alarm(kTimeoutSeconds);
+    int status = 0;
+    pid_t done;
+    while ((done = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    const double end = Now();
+    alarm(0);
+    g_child = 0;
+
+    std::ifstream in(err_file);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (done != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s did not end normally (status %d)\n%s", program.c_str(), status,
+                     text.c_str());
+        return std::nullopt;
+    }
+    return Run{end - start, std::move(text)};
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+void Usage() {
+    std::fprintf(stderr, "usage: startup_bench [--runs N (>= %d, default %d)] [--unreachable]\n",
+                 kMinimumRuns, kDefaultRuns);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int runs = kDefaultRuns;
+    bool unreachable = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--unreachable") == 0) {
+            unreachable = true;
+        } else {
+            Usage();
+            return 2;
+        }
+    }
+    if (runs < kMinimumRuns) {
+        Usage();
+        return 2;
+    }
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        std::fprintf(stderr, "DISPLAY is not set\n");
+        return 2;
+    }
+
+    namespace fs = std::filesystem;
+    char templ[] = "/tmp/corvane-startup-XXXXXX";
+    if (mkdtemp(templ) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string dir = templ;
+    std::error_code error;
+    fs::create_directory_symlink(CORVANE_ICONS_DIR, dir + "/icons", error);
+    if (error) {
+        std::fprintf(stderr, "cannot link icons/: %s\n", error.message().c_str());
+        return 1;
+    }
+    const std::string err_file = dir + "/stderr.txt";
+
+    setenv("CORVANE_EXIT_WHEN_IDLE", "1", 1);
+    if (unreachable)
+        setenv("CORVANE_DB_PORT", "1", 1); // nothing listens on port 1: refused at once
+    struct sigaction on_alarm {};
+    on_alarm.sa_handler = KillChild;
+    sigaction(SIGALRM, &on_alarm, nullptr);
+
+    const std::string programs[] = {BARE_FRAME_PATH, CORVANE_PATH};
+    std::vector<double> times[2];
+    int db_failures = 0;
+    bool ok = true;
+    // One launch each first, untimed, so that both start from warm caches.
+    for (int round = -1; ok && round < runs; ++round) {
+        // Alternating the order keeps slow drifts of the machine off one side.
+        for (int k = 0; ok && k < 2; ++k) {
+            const int which = round % 2 == 0 ? k : 1 - k;
+            const std::optional<Run> run = Launch(programs[which], dir, err_file);
+            if (!run) {
+                ok = false;
+                break;
+            }
+            if (round < 0)
+                continue;
+            times[which].push_back(run->ms);
+            if (which == 1 &&
+                run->stderr_text.find("Failed to connect to the database") != std::string::npos)
+                ++db_failures;
+        }
+    }
+    fs::remove_all(dir, error);
+    if (!ok)
+        return 1;
+
+    const double bare = Median(times[0]);
+    const double corvane = Median(times[1]);
+    const char* host = std::getenv("CORVANE_DB_HOST");
+    const char* port = std::getenv("CORVANE_DB_PORT");
+    std::printf("start-up until the first idle moment, median of %d launches on display %s\n", runs,
+                display);
+    std::printf("  bare frame  %8.1f ms  (min %.1f, max %.1f)\n", bare,
+                *std::min_element(times[0].begin(), times[0].end()),
+                *std::max_element(times[0].begin(), times[0].end()));
+    std::printf("  Corvane     %8.1f ms  (min %.1f, max %.1f)\n", corvane,
+                *std::min_element(times[1].begin(), times[1].end()),
+                *std::max_element(times[1].begin(), times[1].end()));
+    std::printf("  ratio       %8.2f     (target: at most 1.50)\n", corvane / bare);
+    std::printf("  database    %s:%s %s\n", host ? host : "(build default host)",
+                port ? port : "(default port)",
+                db_failures == 0      ? "reachable in every launch"
+                : db_failures == runs ? "unreachable in every launch"
+                                      : "reachable in some launches only");
+    return 0;
+}
