@@ -114,9 +114,7 @@ const char* const kTopics[] = {
     "matrix multiply", "config loader", "retry with backoff", "lru cache"};
 constexpr int kTopicCount = sizeof kTopics / sizeof kTopics[0];
 
-std::string Title(int i) {
-    return std::string(kTopics[i % kTopicCount]) + " " + std::to_string(i);
-}
+std::string Title(int i) { return std::string(kTopics[i % kTopicCount]) + " " + std::to_string(i); }
 
 std::string Body(int i, const char* language) {
     std::string body = "// " + Title(i) + " (" + language + ")\n";

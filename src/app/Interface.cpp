@@ -32,8 +32,8 @@ Interface::Interface(wxWindow* parent, Database* connection)
     clear_log_button_ = new wxButton(this, ID_CLEAR_CLIPBOARD_LOG, "Clear Clipboard Log",
                                      wxPoint(5, 291), wxSize(200, 23), 0);
     clip_log_ = new ClipRecorder(this);
-    notebook_ = new wxAuiNotebook(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                                  wxAUI_NB_DEFAULT_STYLE);
+    notebook_ =
+        new wxAuiNotebook(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxAUI_NB_DEFAULT_STYLE);
 
     wxString title = "New Snippet";
     wxString empty_path, empty_content, empty_sid;

@@ -16,9 +16,7 @@ const char* Tag() { return "linux"; }
 
 wxString VersionText() { return wxString("2.1.1a-") + Tag(); }
 
-std::string FileSystemPath(const wxString& path) {
-    return text::ToPathBytes(path);
-}
+std::string FileSystemPath(const wxString& path) { return text::ToPathBytes(path); }
 
 bool MakeDirectory(const wxString& path) {
     const std::string native = FileSystemPath(path);

@@ -30,7 +30,8 @@ struct Resource {
 const std::vector<Resource>& Table() {
     static const std::vector<Resource> table = {
         {"SPLASH", {{embedded_splash, embedded_splash_size}}},
-        {"aaaa", {{embedded_icon32, embedded_icon32_size}, {embedded_icon16, embedded_icon16_size}}},
+        {"aaaa",
+         {{embedded_icon32, embedded_icon32_size}, {embedded_icon16, embedded_icon16_size}}},
     };
     return table;
 }

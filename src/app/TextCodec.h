@@ -20,8 +20,8 @@ std::optional<std::string> ToUtf8(const wxString& value);
 wxString FromUtf8(std::string_view bytes);
 
 // File-system names are bytes that need not be UTF-8. These two map them to text and back without
-// loss: each byte that is not part of valid UTF-8 becomes U+DC80 + byte, and turns back into itself.
-// Such texts name files; for display use FromUtf8, which shows U+FFFD instead. A text that
+// loss: each byte that is not part of valid UTF-8 becomes U+DC80 + byte, and turns back into
+// itself. Such texts name files; for display use FromUtf8, which shows U+FFFD instead. A text that
 // cannot be encoded at all gives an empty path, which names no file.
 wxString FromPathBytes(std::string_view bytes);
 std::string ToPathBytes(const wxString& path);

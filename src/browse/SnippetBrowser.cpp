@@ -237,7 +237,8 @@ void SnippetBrowser::DeleteItem(const wxTreeItemId& item) {
         const wxString question =
             record->favourite
                 ? wxString::Format("Remove \"%s\" from your favourites?", label)
-                : wxString::Format("Delete the cloud snippet \"%s\"? This cannot be undone.", label);
+                : wxString::Format("Delete the cloud snippet \"%s\"? This cannot be undone.",
+                                   label);
         if (!prompts.AskYesNo(question, "Confirm"))
             return;
         const wxString statement = record->favourite

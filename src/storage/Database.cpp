@@ -56,9 +56,7 @@ struct Database::Handle {
     bool lost = false;
 };
 
-bool DbRow::IsNull(unsigned column) const {
-    return column >= count_ || fields_[column] == nullptr;
-}
+bool DbRow::IsNull(unsigned column) const { return column >= count_ || fields_[column] == nullptr; }
 
 std::string_view DbRow::Bytes(unsigned column) const {
     if (IsNull(column))
@@ -66,9 +64,7 @@ std::string_view DbRow::Bytes(unsigned column) const {
     return std::string_view(fields_[column], lengths_[column]);
 }
 
-wxString DbRow::Text(unsigned column) const {
-    return text::FromUtf8(Bytes(column));
-}
+wxString DbRow::Text(unsigned column) const { return text::FromUtf8(Bytes(column)); }
 
 Database::Database(const DbSettings& settings)
     : settings_(settings), handle_(std::make_unique<Handle>()) {}
@@ -177,9 +173,7 @@ bool Database::Reopen() {
     return true;
 }
 
-bool Database::EnsureOpen() {
-    return !handle_->lost || Reopen();
-}
+bool Database::EnsureOpen() { return !handle_->lost || Reopen(); }
 
 bool Database::Send(const std::string& statement) {
     if (observer_)

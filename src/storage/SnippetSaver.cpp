@@ -29,9 +29,9 @@ panel_with_stc* SnippetSaver::SelectedSavablePage() const {
 }
 
 void SnippetSaver::ReportFailure(const wxString& what, const wxString& why) const {
-    Prompts::Current().ShowMessage(
-        what + "\n\n" + why + "\n\nThe text is still in its page: you can save it again.",
-        Prompts::kDefaultCaption);
+    Prompts::Current().ShowMessage(what + "\n\n" + why +
+                                       "\n\nThe text is still in its page: you can save it again.",
+                                   Prompts::kDefaultCaption);
 }
 
 void SnippetSaver::SaveSnippet(int index) {
@@ -88,8 +88,8 @@ void SnippetSaver::SaveToCloud() {
             return;
         }
         const wxString content = page->stc->SnippetText();
-        if (!db->Execute(statements::InsertSnippet(*db, uid, answer.title, answer.language,
-                                                   content))) {
+        if (!db->Execute(
+                statements::InsertSnippet(*db, uid, answer.title, answer.language, content))) {
             page->kind = previous_kind;
             ReportFailure("The snippet could not be saved to the cloud.", db->LastError());
             return;
@@ -97,9 +97,9 @@ void SnippetSaver::SaveToCloud() {
         workspace_.Tree()->LoadTree();
         page->stc->info.title = answer.title;
         page->stc->info.language = answer.language;
-        if (const auto row = db->FirstRow(
-                statements::NewSid(*db, uid, answer.title, answer.language, content),
-                Fetch::Stored)) {
+        if (const auto row =
+                db->FirstRow(statements::NewSid(*db, uid, answer.title, answer.language, content),
+                             Fetch::Stored)) {
             if (!row->empty())
                 page->stc->info.sid = (*row)[0];
         }

@@ -9,9 +9,7 @@ namespace {
 
 // An id that is not one would make a broken (or a different) statement; callers must have
 // refused it already, so reaching this is a programming error.
-void CheckId(const wxString& id) {
-    wxASSERT_MSG(IsId(id), "uid or sid is not a decimal id");
-}
+void CheckId(const wxString& id) { wxASSERT_MSG(IsId(id), "uid or sid is not a decimal id"); }
 
 } // namespace
 

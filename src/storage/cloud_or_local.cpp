@@ -15,12 +15,11 @@ cloud_or_local::cloud_or_local(wxWindow* parent, bool ask_destination)
     : wxDialog(parent, wxID_ANY, "Save", wxDefaultPosition, wxSize(280, 120),
                wxDEFAULT_DIALOG_STYLE) {
     SetBackgroundColour(*wxWHITE);
-    auto* prompt = new wxStaticText(
-        this, wxID_ANY,
-        ask_destination ? "Where would you like to store this snippet?" : "Confirm save:",
-        wxPoint(10, 5));
-    prompt->SetFont(
-        wxFont(10, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
+    auto* prompt = new wxStaticText(this, wxID_ANY,
+                                    ask_destination ? "Where would you like to store this snippet?"
+                                                    : "Confirm save:",
+                                    wxPoint(10, 5));
+    prompt->SetFont(wxFont(10, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
     new wxStaticText(this, wxID_ANY, "Title:", wxPoint(10, 30));
     title_field_ = new wxTextCtrl(this, wxID_ANY, "New Snippet", wxPoint(35, 27), wxSize(120, 23));
     new wxStaticText(this, wxID_ANY, "Language:", wxPoint(160, 30));

@@ -37,9 +37,7 @@ protected:
     std::vector<std::string> sent;
 };
 
-wxString FromBytes(const std::string& bytes) {
-    return text::FromUtf8(bytes);
-}
+wxString FromBytes(const std::string& bytes) { return text::FromUtf8(bytes); }
 
 TEST(StatementIdTest, OnlyDecimalDigitsAreIds) {
     for (const char* id : {"0", "7", "0042", "4294967295"})

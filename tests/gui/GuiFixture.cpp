@@ -68,7 +68,9 @@ bool GuiTest::PumpUntil(const std::function<bool()>& done, int timeout_ms) {
 
 size_t GuiTest::PageCount() const { return Workspace()->Notebook()->GetPageCount(); }
 
-wxString GuiTest::Caption(size_t index) const { return Workspace()->Notebook()->GetPageText(index); }
+wxString GuiTest::Caption(size_t index) const {
+    return Workspace()->Notebook()->GetPageText(index);
+}
 
 int GuiTest::Selection() const { return Workspace()->Notebook()->GetSelection(); }
 

@@ -45,9 +45,7 @@ void Click(wxWindow* dialog, int id) {
     button->ProcessWindowEvent(click);
 }
 
-bool Exists(const char* path) {
-    return wxFileName::Exists(path);
-}
+bool Exists(const char* path) { return wxFileName::Exists(path); }
 
 } // namespace
 
@@ -300,7 +298,8 @@ TEST_F(CloudGuiTest, HostileValuesRoundTripByteExact) {
     LogIn(uid);
     const std::string title = "it's \\ % _";
     const std::string language = "C'\\%";
-    const char raw[] = "printf(\"it's %s_\\n\"); // \xF0\x9F\x98\x80 caf\xC3\xA9 \\' \\\\\0 end\r\n";
+    const char raw[] =
+        "printf(\"it's %s_\\n\"); // \xF0\x9F\x98\x80 caf\xC3\xA9 \\' \\\\\0 end\r\n";
     const std::string content(raw, sizeof raw - 1);
     Editor(0)->SetSnippetText(text::FromUtf8(content));
 

@@ -27,9 +27,7 @@ std::string ShellQuoted(const std::string& value) {
 
 } // namespace
 
-void TestDatabase::Closer::operator()(st_mysql* mysql) const {
-    mysql_close(mysql);
-}
+void TestDatabase::Closer::operator()(st_mysql* mysql) const { mysql_close(mysql); }
 
 TestDatabase::TestDatabase() {
     const char* dir = std::getenv("CORVANE_TEST_DB_DIR");
@@ -155,6 +153,4 @@ void TestDatabase::RunScript(const std::string& arguments) {
         throw std::runtime_error("failed: " + command);
 }
 
-DbSettings TestDatabase::AppSettings() {
-    return DbSettings::FromBuild();
-}
+DbSettings TestDatabase::AppSettings() { return DbSettings::FromBuild(); }

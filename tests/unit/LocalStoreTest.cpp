@@ -76,9 +76,7 @@ private:
     std::string path_;
 };
 
-wxString Utf8(const std::string& bytes) {
-    return text::FromUtf8(bytes);
-}
+wxString Utf8(const std::string& bytes) { return text::FromUtf8(bytes); }
 
 } // namespace
 

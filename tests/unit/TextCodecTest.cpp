@@ -17,9 +17,16 @@ TEST(TextCodec, RoundTripsEveryPlaneWithEmbeddedNuls) {
 
 TEST(TextCodec, InvalidUtf8BecomesReplacementCharacters) {
     // A lone continuation byte, a truncated sequence, an overlong slash and an encoded surrogate.
-    const wxString decoded = text::FromUtf8("a\x80" "b\xC3" "c\xC0\xAF" "d\xED\xA0\x80" "e");
-    EXPECT_EQ(decoded, wxString::FromUTF8("a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD\xEF\xBF\xBD"
-                                          "d\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "e"));
+    const wxString decoded = text::FromUtf8("a\x80"
+                                            "b\xC3"
+                                            "c\xC0\xAF"
+                                            "d\xED\xA0\x80"
+                                            "e");
+    EXPECT_EQ(decoded, wxString::FromUTF8("a\xEF\xBF\xBD"
+                                          "b\xEF\xBF\xBD"
+                                          "c\xEF\xBF\xBD\xEF\xBF\xBD"
+                                          "d\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+                                          "e"));
     EXPECT_FALSE(text::IsValidUtf8("a\x80"));
     EXPECT_TRUE(text::IsValidUtf8("\xF0\x9F\x98\x80"));
 }
