@@ -76,8 +76,11 @@ void SnippetSaver::SaveToCloud() {
     if (answer.result == cloud_or_local::ID_CANCEL)
         return;
 
+    // A new page stops being new once it has a destination. Other kinds (the shared-snippets
+    // page) name their page and stay.
     const wxString previous_kind = page->kind;
-    page->kind.clear();
+    if (page->kind == "new-snippet")
+        page->kind.clear();
 
     if (answer.result == cloud_or_local::ID_MY_CLOUD) {
         Database* db = workspace_.Connection();

@@ -422,3 +422,25 @@ TEST_F(CloudGuiTest, SaveWhileTheServerIsDownFailsVisiblyAndWorksAfterItsRestart
     EXPECT_EQ(fresh[0][1], "fresh");
     EXPECT_EQ(Editor(0)->info.sid, wxString(fresh[0][0]));
 }
+
+TEST_F(CloudGuiTest, PageWithoutFileOrRowAsksWhereAndKeepsItsKind) {
+    OpenFrame();
+    // An editor page bound to neither a file nor a cloud row, like the shared-snippets page:
+    // a Save must ask where to go instead of sending an UPDATE without a sid.
+    auto* page = new panel_with_stc(Workspace()->Notebook());
+    page->stc = new snippet_stc(page);
+    page->kind = "manage-shared";
+    page->stc->SetSnippetText("int shared;\n");
+    Workspace()->Notebook()->AddPage(page, "Shared Snippets", true);
+    RecordStatements();
+
+    wxFileName::Mkdir("snippets/C");
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_LOCALLY, "shared", "C");
+    prompts_->AnswerSaveFile(wxString("snippets/C/shared"));
+    Command(ID_SAVE);
+    EXPECT_EQ(page->kind, "manage-shared");
+    EXPECT_EQ(page->path, "snippets/C/shared");
+    EXPECT_EQ(ReadFile("snippets/C/shared"), "int shared;\n");
+    for (const std::string& statement : statements_)
+        EXPECT_EQ(statement.find("UPDATE"), std::string::npos) << statement;
+}
