@@ -49,10 +49,12 @@ CREATE TABLE IF NOT EXISTS remember (
     KEY remember_ip (ip)
 ) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
 
--- The program's account may read and write rows but not change the schema, and may not delete
--- accounts. Deployments replace the password (it is also compiled into the program).
+-- The program's account gets only what its statements do: it cannot change the schema, change or
+-- delete accounts, or rewrite remembered addresses. Snippets are updated (content, public flag,
+-- views) and deleted by their owner; favourites are added and removed.
+-- Deployments replace the password (it is also compiled into the program).
 CREATE USER IF NOT EXISTS 'corvane'@'%' IDENTIFIED BY 'corvane-local';
-GRANT SELECT, INSERT, UPDATE ON corvane.users TO 'corvane'@'%';
+GRANT SELECT, INSERT ON corvane.users TO 'corvane'@'%';
 GRANT SELECT, INSERT, UPDATE, DELETE ON corvane.snippets TO 'corvane'@'%';
-GRANT SELECT, INSERT, UPDATE, DELETE ON corvane.favourites TO 'corvane'@'%';
-GRANT SELECT, INSERT, UPDATE, DELETE ON corvane.remember TO 'corvane'@'%';
+GRANT SELECT, INSERT, DELETE ON corvane.favourites TO 'corvane'@'%';
+GRANT SELECT, INSERT ON corvane.remember TO 'corvane'@'%';
