@@ -147,12 +147,12 @@ TEST_F(DatabaseTest, StatementsFailWhileServerIsDownAndWorkWhenItIsBack) {
     server.StopServer();
     EXPECT_FALSE(db->FirstRow("SELECT 1", Fetch::Stored));
     EXPECT_FALSE(db->LastError().empty());
-    EXPECT_FALSE(db->Execute("DELETE FROM remember"));
+    EXPECT_FALSE(db->Execute("DELETE FROM favourites"));
     EXPECT_FALSE(db->LastError().empty());
     server.StartServer();
 
     EXPECT_TRUE(db->FirstRow("SELECT 1", Fetch::Stored)) << db->LastError();
-    EXPECT_TRUE(db->Execute("DELETE FROM remember")) << db->LastError();
+    EXPECT_TRUE(db->Execute("DELETE FROM favourites")) << db->LastError();
 }
 
 TEST_F(DatabaseTest, WriteAfterServerRestartIsAppliedOnce) {
