@@ -73,9 +73,6 @@ private:
     wxButton* clear_log_button_ = nullptr;
     ClipRecorder* clip_log_ = nullptr;
     wxAuiNotebook* notebook_ = nullptr;
-    wxString login_user_name_;
-    wxString login_password_;
-    bool remember_me_ = false;
 
     wxDECLARE_EVENT_TABLE();
 };

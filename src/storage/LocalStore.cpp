@@ -26,21 +26,25 @@ wxString WithSeparator(const wxString& path) {
 
 wxString LanguageDirectory(const wxString& language) { return WithSeparator(kRoot + language); }
 
-wxString PathFromNames(const std::vector<wxString>& names) {
-    // Joined as "/Local/Ruby/hello", the text after the first "/" is taken twice, dropping the
-    // empty first component and "Local".
+namespace {
+
+// The names below "Local": joined as "/Local/Ruby/hello", the text after the first "/" taken
+// twice, dropping the empty first component and "Local".
+wxString RelativeToStore(const std::vector<wxString>& names) {
     wxString joined;
     for (const wxString& name : names)
         joined += "/" + name;
-    const wxString relative = joined.AfterFirst('/').AfterFirst('/');
-    return kRoot + relative;
+    return joined.AfterFirst('/').AfterFirst('/');
+}
+
+} // namespace
+
+wxString PathFromNames(const std::vector<wxString>& names) {
+    return kRoot + RelativeToStore(names);
 }
 
 wxString LanguageFromNames(const std::vector<wxString>& names) {
-    wxString joined;
-    for (const wxString& name : names)
-        joined += "/" + name;
-    return joined.AfterFirst('/').AfterFirst('/').BeforeFirst('/');
+    return RelativeToStore(names).BeforeFirst('/');
 }
 
 namespace {

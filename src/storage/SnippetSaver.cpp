@@ -34,6 +34,10 @@ void SnippetSaver::ReportFailure(const wxString& what, const wxString& why) cons
                                    Prompts::kDefaultCaption);
 }
 
+void SnippetSaver::ReportCloudFailure(const wxString& why) const {
+    ReportFailure("The snippet could not be saved to the cloud.", why);
+}
+
 void SnippetSaver::SaveSnippet(int index) {
     if (index == -1)
         index = workspace_.Notebook()->GetSelection();
@@ -54,12 +58,11 @@ void SnippetSaver::SaveSnippet(int index) {
     if (page->kind != "new-snippet" && statements::IsId(sid)) {
         Database* db = workspace_.Connection();
         if (db == nullptr) {
-            ReportFailure("The snippet could not be saved to the cloud.",
-                          "There is no connection to the database.");
+            ReportCloudFailure("There is no connection to the database.");
             return;
         }
         if (!db->Execute(statements::UpdateContent(*db, sid, page->stc->SnippetText())))
-            ReportFailure("The snippet could not be saved to the cloud.", db->LastError());
+            ReportCloudFailure(db->LastError());
         return;
     }
 
@@ -86,15 +89,14 @@ void SnippetSaver::SaveToCloud() {
         Database* db = workspace_.Connection();
         if (db == nullptr || !statements::IsId(uid)) {
             page->kind = previous_kind;
-            ReportFailure("The snippet could not be saved to the cloud.",
-                          "There is no connection to the database.");
+            ReportCloudFailure("There is no connection to the database.");
             return;
         }
         const wxString content = page->stc->SnippetText();
         if (!db->Execute(
                 statements::InsertSnippet(*db, uid, answer.title, answer.language, content))) {
             page->kind = previous_kind;
-            ReportFailure("The snippet could not be saved to the cloud.", db->LastError());
+            ReportCloudFailure(db->LastError());
             return;
         }
         workspace_.Tree()->LoadTree();

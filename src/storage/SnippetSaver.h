@@ -25,6 +25,7 @@ private:
     panel_with_stc* SavablePage(int index) const;
     panel_with_stc* SelectedSavablePage() const;
     void ReportFailure(const wxString& what, const wxString& why) const;
+    void ReportCloudFailure(const wxString& why) const;
 
     Interface& workspace_;
 };
