@@ -2,6 +2,7 @@
 
 #include "app/Interface.h"
 #include "app/Platform.h"
+#include "app/ProcessLifetime.h"
 #include "app/Prompts.h"
 #include "editor/snippet_stc.h"
 #include "storage/Database.h"
@@ -69,14 +70,14 @@ CorvaneFrame::CorvaneFrame(wxWindow* parent, const wxString& title)
     wxInitAllImageHandlers();
 
     wxString error;
-    connection_ = Database::Connect(DbSettings::FromBuild(), &error);
+    connection_ = ProcessLifetime::Keep(Database::Connect(DbSettings::FromBuild(), &error));
     if (!connection_) {
         Prompts::Current().ShowMessage(
             "Failed to connect to the database...\nOnly local snippets will be available.",
             Prompts::kDefaultCaption);
     }
 
-    workspace_ = new Interface(this, connection_.get());
+    workspace_ = new Interface(this, connection_);
 
     BuildMenuBar();
     BuildToolBar();

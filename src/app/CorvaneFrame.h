@@ -2,8 +2,6 @@
 
 #include <wx/frame.h>
 
-#include <memory>
-
 class Database;
 class Interface;
 
@@ -72,8 +70,9 @@ private:
     void BuildMenuBar();
     void BuildToolBar();
 
-    // Opened once at start-up; null when the cloud could not be reached.
-    std::unique_ptr<Database> connection_;
+    // Opened once at start-up and kept until the process ends (it outlives every window that
+    // borrows it); null when the cloud could not be reached.
+    Database* connection_ = nullptr;
     Interface* workspace_ = nullptr;
 
     wxDECLARE_EVENT_TABLE();

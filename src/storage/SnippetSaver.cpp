@@ -1,18 +1,20 @@
 #include "storage/SnippetSaver.h"
 
 #include "app/Interface.h"
-#include "app/Platform.h"
 #include "app/Prompts.h"
 #include "browse/SnippetBrowser.h"
 #include "editor/panel_with_stc.h"
 #include "editor/snippet_stc.h"
 #include "storage/Database.h"
 #include "storage/LocalStore.h"
+#include "storage/SaveDirectory.h"
 #include "storage/Statements.h"
 #include "storage/cloud_or_local.h"
 
 #include <wx/aui/auibook.h>
 #include <wx/filename.h>
+
+#include <optional>
 
 panel_with_stc* SnippetSaver::SavablePage(int index) const {
     wxAuiNotebook* notebook = workspace_.Notebook();
@@ -118,32 +120,32 @@ void SnippetSaver::SaveToCloud() {
 
 bool SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file_name) {
     const wxString directory = local_store::LanguageDirectory(subdirectory);
-    if (!subdirectory.empty())
-        platform::MakeDirectory(directory);
-
-    const std::optional<wxString> chosen = Prompts::Current().AskSaveFile(
-        SaveFileRequest{"Save File", directory, file_name, "All Files|*.*"});
-
     bool written = true;
-    if (chosen) {
-        if (panel_with_stc* page = SelectedSavablePage()) {
-            wxString error;
-            if (local_store::WriteText(*chosen, page->stc->SnippetText(), &error)) {
-                page->path = *chosen;
-                page->stc->info.sid.clear();
-                wxAuiNotebook* notebook = workspace_.Notebook();
-                notebook->SetPageText(static_cast<size_t>(notebook->GetSelection()),
-                                      wxFileName(*chosen).GetFullName());
-            } else {
-                written = false;
-                ReportFailure("The snippet could not be saved to \"" + *chosen + "\".", error);
+    {
+        // A language directory made for this save survives only when it then holds a file: a
+        // cancelled save leaves none, and a directory that existed before is never removed.
+        std::optional<SaveDirectory> language;
+        if (!subdirectory.empty())
+            language.emplace(directory);
+
+        const std::optional<wxString> chosen = Prompts::Current().AskSaveFile(
+            SaveFileRequest{"Save File", directory, file_name, "All Files|*.*"});
+        if (chosen) {
+            if (panel_with_stc* page = SelectedSavablePage()) {
+                wxString error;
+                if (local_store::WriteText(*chosen, page->stc->SnippetText(), &error)) {
+                    page->path = *chosen;
+                    page->stc->info.sid.clear();
+                    wxAuiNotebook* notebook = workspace_.Notebook();
+                    notebook->SetPageText(static_cast<size_t>(notebook->GetSelection()),
+                                          wxFileName(*chosen).GetFullName());
+                } else {
+                    written = false;
+                    ReportFailure("The snippet could not be saved to \"" + *chosen + "\".", error);
+                }
             }
         }
     }
-
-    // A language directory survives only when it holds a file: a cancelled save leaves none.
-    if (!subdirectory.empty())
-        platform::RemoveDirectory(directory);
     workspace_.Tree()->LoadTree();
     return written;
 }
