@@ -49,12 +49,27 @@ CREATE TABLE IF NOT EXISTS remember (
     KEY remember_ip (ip)
 ) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
 
--- The program's account gets only what its statements do: it cannot change the schema, change or
--- delete accounts, or rewrite remembered addresses. Snippets are updated (content, public flag,
--- views) and deleted by their owner; favourites are added and removed.
+-- The program's account gets only what its statements need, column by column where the server
+-- allows it. Its password is compiled into every copy of the program, so whoever holds a copy can
+-- log in with it; what it may do is therefore kept to the program's own statements:
+--   users      SELECT (the login check compares the password digest in its WHERE clause, and the
+--              name check reads whole rows, so hashes stay readable), INSERT of a new account's
+--              name and digest. No UPDATE or DELETE: accounts cannot be changed or removed.
+--   snippets   SELECT; INSERT naming only uid, title, language, content and public (a new private
+--              snippet, a shared copy), so no row arrives approved or with a chosen id or view
+--              count; UPDATE of content (saving), public (sharing) and views (viewing) only, so
+--              no snippet can be approved or given to another owner; DELETE, which the snippet
+--              tree uses to remove the user's own snippets (the statement names the owner, the
+--              grant cannot).
+--   favourites SELECT, INSERT, DELETE (marking and unmarking favourites).
+--   remember   SELECT, INSERT (remember-me at login and the lookup at start).
+-- Approving snippets is done outside the program, with an account of its own.
+-- Everything is revoked first, so that running this file again also narrows an older, wider grant.
 -- Deployments replace the password (it is also compiled into the program).
 CREATE USER IF NOT EXISTS 'corvane'@'%' IDENTIFIED BY 'corvane-local';
-GRANT SELECT, INSERT ON corvane.users TO 'corvane'@'%';
-GRANT SELECT, INSERT, UPDATE, DELETE ON corvane.snippets TO 'corvane'@'%';
+REVOKE ALL PRIVILEGES, GRANT OPTION FROM 'corvane'@'%';
+GRANT SELECT, INSERT (username, password) ON corvane.users TO 'corvane'@'%';
+GRANT SELECT, INSERT (uid, title, language, content, public), UPDATE (content, public, views),
+    DELETE ON corvane.snippets TO 'corvane'@'%';
 GRANT SELECT, INSERT, DELETE ON corvane.favourites TO 'corvane'@'%';
 GRANT SELECT, INSERT ON corvane.remember TO 'corvane'@'%';

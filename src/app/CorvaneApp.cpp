@@ -32,10 +32,13 @@ public:
 bool CorvaneApp::OnInit() {
     wxInitAllImageHandlers();
     const bool exit_when_idle = std::getenv(kExitWhenIdle) != nullptr;
-    if (exit_when_idle)
-        Prompts::Install(std::make_unique<UnattendedPrompts>());
-    else
-        Prompts::Install(std::make_unique<WxPrompts>());
+    // Prompts installed before start-up (a test's scripted answers) stay in force.
+    if (!Prompts::IsInstalled()) {
+        if (exit_when_idle)
+            Prompts::Install(std::make_unique<UnattendedPrompts>());
+        else
+            Prompts::Install(std::make_unique<WxPrompts>());
+    }
 
     // An existing directory, or one that cannot be made, does not stop start-up.
     platform::MakeDirectory("./snippets");

@@ -12,6 +12,7 @@
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/menu.h>
+#include <wx/textentry.h>
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
@@ -27,6 +28,16 @@ public:
         m_help = help;
     }
 };
+
+// The text field that has the keyboard focus (a form or search field), if any. The Edit menu's
+// accelerators take Ctrl-C, Ctrl-V, Delete and the rest before a focused field sees them, so the
+// commands act on that field instead of on a snippet. A snippet editor is no such field.
+wxTextEntry* FocusedTextField() {
+    wxWindow* focus = wxWindow::FindFocus();
+    if (focus == nullptr || dynamic_cast<wxStyledTextCtrl*>(focus) != nullptr)
+        return nullptr;
+    return dynamic_cast<wxTextEntry*>(focus);
+}
 
 void AppendItem(wxMenu* menu, int id, const wxString& label, const wxString& help = wxEmptyString) {
     menu->Append(new MenuItem(menu, id, label, help));
@@ -224,34 +235,59 @@ void CorvaneFrame::OnSaveAs(wxCommandEvent&) { workspace_->SaveToCloud(); }
 void CorvaneFrame::OnSaveLocal(wxCommandEvent&) { workspace_->SaveToFile("", ""); }
 
 void CorvaneFrame::OnUndo(wxCommandEvent&) {
-    if (snippet_stc* editor = workspace_->CurrentEditor())
+    if (wxTextEntry* field = FocusedTextField())
+        field->Undo();
+    else if (snippet_stc* editor = workspace_->CurrentEditor())
         editor->Undo();
 }
 
 void CorvaneFrame::OnRedo(wxCommandEvent&) {
-    if (snippet_stc* editor = workspace_->CurrentEditor())
+    if (wxTextEntry* field = FocusedTextField())
+        field->Redo();
+    else if (snippet_stc* editor = workspace_->CurrentEditor())
         editor->Redo();
 }
 
 void CorvaneFrame::OnCut(wxCommandEvent&) {
-    if (snippet_stc* editor = workspace_->CurrentEditor())
+    if (wxTextEntry* field = FocusedTextField())
+        field->Cut();
+    else if (snippet_stc* editor = workspace_->CurrentEditor())
         editor->Cut();
 }
 
 void CorvaneFrame::OnCopy(wxCommandEvent&) {
-    if (snippet_stc* editor = workspace_->CurrentEditor())
+    if (wxTextEntry* field = FocusedTextField())
+        field->Copy();
+    else if (snippet_stc* editor = workspace_->CurrentEditor())
         editor->Copy();
 }
 
 void CorvaneFrame::OnPaste(wxCommandEvent&) {
-    if (snippet_stc* editor = workspace_->CurrentEditor())
+    if (wxTextEntry* field = FocusedTextField())
+        field->Paste();
+    else if (snippet_stc* editor = workspace_->CurrentEditor())
         editor->Paste();
 }
 
 void CorvaneFrame::OnDelete(wxCommandEvent&) {
-    // The Delete key reaches the editor as this command (it is the menu item's accelerator), so
-    // without a selection it deletes the character after the caret, as the key always does.
-    if (snippet_stc* editor = workspace_->CurrentEditor())
+    // The Delete key reaches the program as this command (it is the menu item's accelerator), so
+    // in the widget that has the keyboard focus it deletes the selection, or else the character
+    // after the caret, as the key always does. Elsewhere (the tree, a button) it may remove the
+    // current editor's selection, but never a character the user cannot see go.
+    if (wxTextEntry* field = FocusedTextField()) {
+        if (field->HasSelection()) {
+            field->RemoveSelection();
+        } else if (field->IsEditable()) {
+            const long caret = field->GetInsertionPoint();
+            if (caret < field->GetLastPosition())
+                field->Remove(caret, caret + 1);
+        }
+        return;
+    }
+    snippet_stc* editor = workspace_->CurrentEditor();
+    if (editor == nullptr)
+        return;
+    if (wxWindow::FindFocus() == editor || editor->GetSelectionStart() != editor->GetSelectionEnd())
         editor->Clear();
 }
 
@@ -264,7 +300,9 @@ void CorvaneFrame::OnReplace(wxCommandEvent&) {
 }
 
 void CorvaneFrame::OnSelectAll(wxCommandEvent&) {
-    if (snippet_stc* editor = workspace_->CurrentEditor())
+    if (wxTextEntry* field = FocusedTextField())
+        field->SelectAll();
+    else if (snippet_stc* editor = workspace_->CurrentEditor())
         editor->SelectAll();
 }
 
@@ -279,8 +317,13 @@ void CorvaneFrame::OnZoomOut(wxCommandEvent&) {
 }
 
 void CorvaneFrame::OnOpenShell(wxCommandEvent&) {
+    const wxString terminal = platform::TerminalCommand();
     // The program waits until the terminal is closed.
-    wxExecute(platform::TerminalCommand(), wxEXEC_SYNC);
+    if (terminal.empty() || wxExecute(terminal, wxEXEC_SYNC) == -1) {
+        Prompts::Current().ShowMessage(
+            "No terminal program (x-terminal-emulator, xterm) was found, so no shell was opened.",
+            Prompts::kDefaultCaption);
+    }
 }
 
 void CorvaneFrame::OnLogin(wxCommandEvent&) {

@@ -77,7 +77,10 @@ void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& conte
         page->kind = "new-snippet";
     if (!path.empty()) {
         // An unreadable path leaves the page empty.
-        editor->SetSnippetText(local_store::ReadText(path).value_or(wxString()));
+        if (const std::optional<local_store::FileText> file = local_store::ReadFile(path)) {
+            editor->SetSnippetText(file->text);
+            page->encoding = file->encoding;
+        }
         page->path = path;
     }
     page->stc = editor;

@@ -56,7 +56,11 @@ bool OnPath(const std::string& program) {
 } // namespace
 
 wxString TerminalCommand() {
-    return OnPath("x-terminal-emulator") ? "x-terminal-emulator" : "xterm";
+    for (const char* program : {"x-terminal-emulator", "xterm"}) {
+        if (OnPath(program))
+            return program;
+    }
+    return wxString();
 }
 
 } // namespace platform

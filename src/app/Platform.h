@@ -25,7 +25,8 @@ bool RemoveDirectory(const wxString& path);
 // Removes a file, or a directory when it is empty; false with the system's reason otherwise.
 bool RemoveFileOrEmptyDirectory(const wxString& path, wxString* error);
 
-// The command that opens the desktop's terminal: x-terminal-emulator where it exists, else xterm.
+// The command that opens the desktop's terminal: x-terminal-emulator where it exists, else xterm;
+// empty when neither is installed.
 wxString TerminalCommand();
 
 } // namespace platform

@@ -15,6 +15,8 @@ Prompts& Prompts::Current() {
     return *Installed();
 }
 
+bool Prompts::IsInstalled() { return Installed() != nullptr; }
+
 std::unique_ptr<Prompts> Prompts::Install(std::unique_ptr<Prompts> prompts) {
     Installed().swap(prompts);
     return prompts;

@@ -39,5 +39,6 @@ public:
 
     // The prompts in force; installing one returns the previous one.
     static Prompts& Current();
+    static bool IsInstalled();
     static std::unique_ptr<Prompts> Install(std::unique_ptr<Prompts> prompts);
 };

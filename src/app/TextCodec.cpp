@@ -136,6 +136,25 @@ std::string ToPathBytes(const wxString& path) {
     return encodable ? out : std::string();
 }
 
+wxString FromLatin1(std::string_view bytes) {
+    std::wstring out(bytes.size(), L'\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        out[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
+    return wxString(out);
+}
+
+std::optional<std::string> ToLatin1(const wxString& value) {
+    std::string out;
+    out.reserve(value.length());
+    for (wxString::const_iterator it = value.begin(); it != value.end(); ++it) {
+        const wxUniChar::value_type c = (*it).GetValue();
+        if (c > 0xFF)
+            return std::nullopt;
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t left = bytes.size();

@@ -26,6 +26,12 @@ wxString FromUtf8(std::string_view bytes);
 wxString FromPathBytes(std::string_view bytes);
 std::string ToPathBytes(const wxString& path);
 
+// One byte per character (ISO 8859-1): every byte is a character and turns back into itself, so
+// text that is not UTF-8 survives a round trip unchanged. Encoding fails for a character past
+// U+00FF.
+wxString FromLatin1(std::string_view bytes);
+std::optional<std::string> ToLatin1(const wxString& value);
+
 // True when the bytes are valid UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 

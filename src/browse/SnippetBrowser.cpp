@@ -198,6 +198,13 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
         return; // a cloud snippet, but the cloud is gone
 
     wxString path = LocalPath(item);
+    if (local_store::IsSpecialFile(path)) {
+        Prompts::Current().ShowMessage("\"" + path +
+                                           "\" is not a regular file (it is a pipe, a device or a "
+                                           "socket), so it was not opened.",
+                                       Prompts::kDefaultCaption);
+        return;
+    }
     if (mode_ == kMainTree) {
         wxString title = GetItemText(item);
         wxString content;

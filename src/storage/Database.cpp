@@ -5,6 +5,9 @@
 #include <errmsg.h>
 #include <mysql.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 struct HandleCloser {
@@ -19,6 +22,19 @@ using ResultPtr = std::unique_ptr<MYSQL_RES, ResultReleaser>;
 
 bool IsConnectionLost(unsigned code) {
     return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST;
+}
+
+constexpr const char* kSessionMode =
+    "SET SESSION sql_mode = 'STRICT_ALL_TABLES,ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION'";
+
+// The largest statement the server takes on this connection, or 0 when it cannot be told.
+unsigned long long PacketLimit(MYSQL* mysql) {
+    static const char kQuery[] = "SELECT @@max_allowed_packet";
+    if (mysql_real_query(mysql, kQuery, sizeof kQuery - 1) != 0)
+        return 0;
+    ResultPtr result(mysql_store_result(mysql));
+    MYSQL_ROW row = result ? mysql_fetch_row(result.get()) : nullptr;
+    return row != nullptr && row[0] != nullptr ? std::strtoull(row[0], nullptr, 10) : 0;
 }
 
 // A connected handle, or null with the client library's message in `error`.
@@ -37,6 +53,10 @@ MysqlPtr Open(const DbSettings& settings, std::string& error) {
     mysql_options(mysql.get(), MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
     mysql_options(mysql.get(), MYSQL_OPT_READ_TIMEOUT, &readWriteTimeout);
     mysql_options(mysql.get(), MYSQL_OPT_WRITE_TIMEOUT, &readWriteTimeout);
+    // Runs on every connection, the reopened ones too. Strict mode makes the server refuse a
+    // value that does not fit its column instead of cutting it; the fixed mode also keeps
+    // backslash escapes on, which the escaping of values relies on.
+    mysql_options(mysql.get(), MYSQL_INIT_COMMAND, kSessionMode);
     if (mysql_real_connect(mysql.get(), settings.host.c_str(), settings.user.c_str(),
                            settings.password.c_str(), settings.database.c_str(), settings.port,
                            nullptr, 0) == nullptr) {
@@ -54,6 +74,8 @@ struct Database::Handle {
     MysqlPtr mysql;
     // The server has gone away; the next statement opens a fresh connection first.
     bool lost = false;
+    // The server's max_allowed_packet for this connection; 0 when unknown.
+    unsigned long long packet_limit = 0;
 };
 
 bool DbRow::IsNull(unsigned column) const { return column >= count_ || fields_[column] == nullptr; }
@@ -80,6 +102,7 @@ std::unique_ptr<Database> Database::Connect(const DbSettings& settings, wxString
         return nullptr;
     }
     std::unique_ptr<Database> database(new Database(settings));
+    database->handle_->packet_limit = PacketLimit(mysql.get());
     database->handle_->mysql = std::move(mysql);
     return database;
 }
@@ -110,19 +133,35 @@ void Database::SetStatementObserver(std::function<void(const std::string&)> obse
 
 bool Database::Execute(const wxString& statement) {
     affected_rows_ = 0;
+    matched_rows_.reset();
+    insert_id_ = 0;
+    outcome_unknown_ = false;
     const std::optional<std::string> bytes = Encode(statement);
     if (!bytes)
         return false;
     if ((handle_->lost || mysql_ping(handle_->mysql.get()) != 0) && !Reopen())
         return false;
-    if (!Send(*bytes))
+    if (!FitsPacket(*bytes))
         return false;
+    if (!Send(*bytes)) {
+        // The statement left, but the connection broke before the reply came: the server may
+        // or may not have applied it.
+        outcome_unknown_ = handle_->lost;
+        return false;
+    }
     MYSQL* mysql = handle_->mysql.get();
     // A statement with a result set is still accepted; its rows are read and dropped so the
     // connection can take the next statement.
     if (mysql_field_count(mysql) > 0 && ResultPtr(mysql_store_result(mysql)) == nullptr)
         return Fail();
     affected_rows_ = mysql_affected_rows(mysql);
+    insert_id_ = mysql_insert_id(mysql);
+    // An UPDATE reports the rows it matched only in its information text: the count of changed
+    // rows leaves out rows that already held the new values.
+    unsigned long long matched = 0;
+    if (const char* info = mysql_info(mysql);
+        info != nullptr && std::sscanf(info, "Rows matched: %llu", &matched) == 1)
+        matched_rows_ = matched;
     last_error_.clear();
     return true;
 }
@@ -130,7 +169,7 @@ bool Database::Execute(const wxString& statement) {
 bool Database::Select(const wxString& statement, Fetch fetch,
                       const std::function<bool(const DbRow&)>& onRow) {
     const std::optional<std::string> bytes = Encode(statement);
-    if (!bytes || !EnsureOpen())
+    if (!bytes || !EnsureOpen() || !FitsPacket(*bytes))
         return false;
     bool delivered = false;
     if (Read(*bytes, fetch, onRow, delivered))
@@ -160,6 +199,19 @@ std::optional<std::string> Database::Encode(const wxString& statement) {
     return bytes;
 }
 
+bool Database::FitsPacket(const std::string& statement) {
+    // The packet holds the statement after one command byte. A larger one would be refused by
+    // the server, which then drops the connection without saying why.
+    const unsigned long long limit = handle_->packet_limit;
+    if (limit == 0 || statement.size() + 1 <= limit)
+        return true;
+    last_error_ = wxString::Format("The statement is %llu bytes long, but the database server "
+                                   "accepts at most %llu bytes (its max_allowed_packet). It was "
+                                   "not sent.",
+                                   static_cast<unsigned long long>(statement.size()), limit);
+    return false;
+}
+
 bool Database::Reopen() {
     std::string message;
     MysqlPtr fresh = Open(settings_, message);
@@ -168,6 +220,7 @@ bool Database::Reopen() {
         handle_->lost = true;
         return false;
     }
+    handle_->packet_limit = PacketLimit(fresh.get());
     handle_->mysql = std::move(fresh);
     handle_->lost = false;
     return true;

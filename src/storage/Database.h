@@ -35,10 +35,10 @@ enum class Fetch { Stored, Streamed };
 
 // The one connection to the cloud and the one procedure by which every statement is sent.
 //
-// Statements are wide text, sent as UTF-8 on a utf8mb4 connection. A statement that cannot be
-// encoded is not sent. When the server has gone away (restart, idle timeout) the connection is
-// opened again: a read is then repeated, a write is sent only on a connection known to be alive,
-// so that it is never applied twice.
+// Statements are wide text, sent as UTF-8 on a utf8mb4 connection, in strict SQL mode. A statement
+// that cannot be encoded, or that is larger than the server accepts, is not sent. When the server
+// has gone away (restart, idle timeout) the connection is opened again: a read is then repeated, a
+// write is sent only on a connection known to be alive, so that it is never applied twice.
 class Database {
 public:
     // Opens a connection; null when the server cannot be reached or refuses. `error` receives the
@@ -53,6 +53,9 @@ public:
 
     // Sends a statement that yields no result set. False when it was not sent or failed.
     bool Execute(const wxString& statement);
+    // True after an Execute whose statement reached the server but whose reply was lost with
+    // the connection: it may have been applied or not. The next statement reconnects.
+    bool OutcomeUnknown() const { return outcome_unknown_; }
     // Sends a statement and hands each row to `onRow` in order (return false to stop early).
     // False when the statement was not sent or failed.
     bool Select(const wxString& statement, Fetch fetch,
@@ -61,6 +64,10 @@ public:
     std::optional<std::vector<wxString>> FirstRow(const wxString& statement, Fetch fetch);
     // Rows changed by the last Execute.
     unsigned long long AffectedRows() const { return affected_rows_; }
+    // Rows the last Execute's UPDATE matched, changed or not; nothing for other statements.
+    std::optional<unsigned long long> MatchedRows() const { return matched_rows_; }
+    // The id the last Execute's INSERT gave its row; 0 when there was none.
+    unsigned long long InsertId() const { return insert_id_; }
 
     // Why the last statement failed, in the client library's words; empty after a success.
     const wxString& LastError() const { return last_error_; }
@@ -75,6 +82,8 @@ private:
     std::optional<std::string> Encode(const wxString& statement);
     bool Reopen();
     bool EnsureOpen();
+    // False, with the reason in LastError, when the server would refuse a statement this large.
+    bool FitsPacket(const std::string& statement);
     bool Send(const std::string& statement);
     bool Fail();
     bool Read(const std::string& statement, Fetch fetch,
@@ -84,5 +93,8 @@ private:
     std::unique_ptr<Handle> handle_;
     wxString last_error_;
     unsigned long long affected_rows_ = 0;
+    std::optional<unsigned long long> matched_rows_;
+    unsigned long long insert_id_ = 0;
+    bool outcome_unknown_ = false;
     std::function<void(const std::string&)> observer_;
 };

@@ -7,14 +7,21 @@
 
 namespace {
 
-// The password is kept in the binary as character codes, never as one literal; each position
-// of the code range becomes one character of the text.
+// The password is kept in the binary as masked character codes, never as one text: each position
+// of the code range becomes one character. The mask has its high bit set, so no masked code of a
+// printable character is printable itself. The codes are read through a volatile view so that
+// the compiler cannot unmask them at build time and leave the plain password in the program.
+unsigned char PasswordMask(std::size_t position) {
+    return static_cast<unsigned char>(0x80 | ((position * 73 + 41) & 0x7F));
+}
+
 std::string PasswordCharacter(std::size_t position) {
-    return std::string(1, static_cast<char>(build_settings::kDbPasswordCodes[position]));
+    const volatile unsigned char* codes = build_settings::kDbPasswordCodes;
+    return std::string(1, static_cast<char>(codes[position] ^ PasswordMask(position)));
 }
 
 std::string BuildPassword() {
-    // The last code is the terminating 0, not part of the password.
+    // The last code only ends the list.
     constexpr std::size_t length = std::size(build_settings::kDbPasswordCodes) - 1;
     std::string password;
     for (std::size_t position = 0; position < length; ++position)

@@ -90,10 +90,33 @@ std::optional<std::vector<Entry>> ListDirectory(const wxString& directory) {
     return entries;
 }
 
-std::optional<wxString> ReadText(const wxString& path) {
+std::optional<DirectoryId> IdentifyDirectory(const wxString& path) {
     const std::string native = platform::FileSystemPath(path);
-    FdCloser file{native.empty() ? -1 : ::open(native.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
+    struct stat status;
+    if (native.empty() || ::stat(native.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return std::nullopt;
+    return DirectoryId{static_cast<unsigned long long>(status.st_dev),
+                       static_cast<unsigned long long>(status.st_ino)};
+}
+
+bool IsSpecialFile(const wxString& path) {
+    const std::string native = platform::FileSystemPath(path);
+    struct stat status;
+    return !native.empty() && ::stat(native.c_str(), &status) == 0 && !S_ISREG(status.st_mode) &&
+           !S_ISDIR(status.st_mode);
+}
+
+std::optional<std::string> Encode(const wxString& text, Encoding encoding) {
+    return encoding == Encoding::Utf8 ? text::ToUtf8(text) : text::ToLatin1(text);
+}
+
+std::optional<FileText> ReadFile(const wxString& path) {
+    const std::string native = platform::FileSystemPath(path);
+    // Not blocking: opening a pipe would otherwise wait for a writer. Anything but a regular file
+    // is refused before a byte is read.
+    FdCloser file{native.empty() ? -1 : ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    struct stat status;
+    if (file.fd < 0 || ::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
     std::string bytes;
     char buffer[65536];
@@ -102,16 +125,29 @@ std::optional<wxString> ReadText(const wxString& path) {
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return std::nullopt; // a directory, or a read error
+            return std::nullopt;
         }
         if (got == 0)
             break;
         bytes.append(buffer, static_cast<size_t>(got));
     }
-    return text::FromUtf8(bytes);
+    if (text::IsValidUtf8(bytes))
+        return FileText{text::FromUtf8(bytes), Encoding::Utf8};
+    return FileText{text::FromLatin1(bytes), Encoding::Latin1};
+}
+
+std::optional<wxString> ReadText(const wxString& path) {
+    std::optional<FileText> file = ReadFile(path);
+    if (!file)
+        return std::nullopt;
+    return file->text;
 }
 
 bool WriteText(const wxString& path, const wxString& text, wxString* error) {
+    return WriteText(path, text, Encoding::Utf8, error);
+}
+
+bool WriteText(const wxString& path, const wxString& text, Encoding encoding, wxString* error) {
     auto fail = [&](const wxString& why) {
         if (error)
             *error = why;
@@ -120,7 +156,7 @@ bool WriteText(const wxString& path, const wxString& text, wxString* error) {
     const std::string native = platform::FileSystemPath(path);
     if (native.empty())
         return fail("the file name cannot be used on this system");
-    const std::optional<std::string> bytes = text::ToUtf8(text);
+    const std::optional<std::string> bytes = Encode(text, encoding);
     if (!bytes)
         return fail("the text holds characters that cannot be stored");
 

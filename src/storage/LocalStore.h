@@ -2,8 +2,9 @@
 
 #include <wx/string.h>
 
-#include <functional>
+#include <algorithm>
 #include <optional>
+#include <string>
 #include <vector>
 
 // The local snippet store: plain files below ./snippets/, the first directory level naming the
@@ -38,27 +39,74 @@ struct Entry {
 // them; nothing when the directory cannot be opened (missing, or not a directory).
 std::optional<std::vector<Entry>> ListDirectory(const wxString& directory);
 
-// Lists a directory recursively. `visit(parent, entry)` is called for each entry and returns the
-// handle under which that entry's own entries are reported; a file, or an empty or unreadable
-// directory, simply reports none.
+// Identifies a directory on this machine (device and inode), so that a walk can tell when a
+// link leads back into a directory it is already inside.
+struct DirectoryId {
+    unsigned long long device;
+    unsigned long long inode;
+    bool operator==(const DirectoryId& other) const {
+        return device == other.device && inode == other.inode;
+    }
+};
+// The id of the directory a path names (links followed); nothing when it names no directory.
+std::optional<DirectoryId> IdentifyDirectory(const wxString& path);
+
+namespace detail {
 template <typename Handle, typename Visit>
-void Walk(const wxString& directory, const Handle& parent, Visit&& visit) {
+void WalkBelow(const wxString& directory, const Handle& parent, Visit& visit,
+               std::vector<DirectoryId>& inside) {
+    // A file, a pipe or a device has no entries; a link back to a directory being walked
+    // (a -> .) would repeat it without end, so it stays a leaf.
+    const std::optional<DirectoryId> id = IdentifyDirectory(directory);
+    if (!id || std::find(inside.begin(), inside.end(), *id) != inside.end())
+        return;
     const std::optional<std::vector<Entry>> entries = ListDirectory(directory);
     if (!entries)
         return;
+    inside.push_back(*id);
     const wxString base = WithSeparator(directory);
     for (const Entry& entry : *entries) {
         const Handle child = visit(parent, entry);
         if (entry.may_be_directory)
-            Walk(base + entry.name, child, visit);
+            WalkBelow(base + entry.name, child, visit, inside);
     }
+    inside.pop_back();
+}
+} // namespace detail
+
+// Lists a directory recursively. `visit(parent, entry)` is called for each entry and returns the
+// handle under which that entry's own entries are reported; a file, an empty or unreadable
+// directory, or a link to a directory that the walk is already inside, reports none.
+template <typename Handle, typename Visit>
+void Walk(const wxString& directory, const Handle& parent, Visit&& visit) {
+    std::vector<DirectoryId> inside;
+    detail::WalkBelow(directory, parent, visit, inside);
 }
 
-// Whole-file reads and writes of a snippet's text, as UTF-8. Reading returns nothing when the
-// file cannot be read; invalid UTF-8 reads as U+FFFD. Writing goes to a temporary file that
-// replaces the target only once complete, so a failed save never destroys the previous text;
-// it returns false with the reason in `error`.
+// How a file's bytes became text: as UTF-8 when they are valid UTF-8, else one byte per character,
+// which turns every byte into a character and back unchanged. Saving in the same encoding leaves
+// every byte the user did not edit as it was.
+enum class Encoding { Utf8, Latin1 };
+
+struct FileText {
+    wxString text;
+    Encoding encoding = Encoding::Utf8;
+};
+
+// True when the path exists but is neither a regular file nor a directory (links followed): a
+// pipe, a device or a socket, which would block or misbehave when opened as a snippet.
+bool IsSpecialFile(const wxString& path);
+
+// The text in that encoding; nothing when it holds a character the encoding cannot carry.
+std::optional<std::string> Encode(const wxString& text, Encoding encoding);
+
+// Whole-file reads and writes of a snippet's text. Reading returns nothing when the file cannot be
+// read or is not a regular file (a pipe or device is never waited on). Writing goes to a temporary
+// file that replaces the target only once complete, so a failed save never destroys the previous
+// text; it returns false with the reason in `error`.
+std::optional<FileText> ReadFile(const wxString& path);
 std::optional<wxString> ReadText(const wxString& path);
+bool WriteText(const wxString& path, const wxString& text, Encoding encoding, wxString* error);
 bool WriteText(const wxString& path, const wxString& text, wxString* error);
 
 } // namespace local_store

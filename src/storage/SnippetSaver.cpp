@@ -40,6 +40,30 @@ void SnippetSaver::ReportCloudFailure(const wxString& why) const {
     ReportFailure("The snippet could not be saved to the cloud.", why);
 }
 
+bool SnippetSaver::WritePage(panel_with_stc* page, const wxString& path) {
+    const wxString text = page->stc->SnippetText();
+    // A file read as one byte per character is written back that way, so bytes the user did not
+    // edit stay as they were; only characters that encoding cannot hold make it UTF-8.
+    local_store::Encoding encoding = page->encoding;
+    const bool encoding_changed = !local_store::Encode(text, encoding).has_value();
+    if (encoding_changed)
+        encoding = local_store::Encoding::Utf8;
+    wxString error;
+    if (!local_store::WriteText(path, text, encoding, &error)) {
+        ReportFailure("The snippet could not be saved to \"" + path + "\".", error);
+        return false;
+    }
+    page->encoding = encoding;
+    if (encoding_changed) {
+        Prompts::Current().ShowMessage(
+            "\"" + path +
+                "\" was saved as UTF-8. It held one byte per character, and the text now has "
+                "characters that this encoding cannot hold, so the file's encoding changed.",
+            Prompts::kDefaultCaption);
+    }
+    return true;
+}
+
 void SnippetSaver::SaveSnippet(int index) {
     if (index == -1)
         index = workspace_.Notebook()->GetSelection();
@@ -48,28 +72,49 @@ void SnippetSaver::SaveSnippet(int index) {
         return;
 
     if (!page->path.empty()) {
-        wxString error;
-        if (!local_store::WriteText(page->path, page->stc->SnippetText(), &error))
-            ReportFailure("The snippet could not be saved to \"" + page->path + "\".", error);
+        WritePage(page, page->path);
         return;
     }
 
     // A page that is neither new nor bound to a file or a cloud row (a save whose file dialog
-    // was cancelled, a sid that could not be found) has nowhere to go yet: ask, like a new one.
-    const wxString& sid = page->stc->info.sid;
-    if (page->kind != "new-snippet" && statements::IsId(sid)) {
-        Database* db = workspace_.Connection();
-        if (db == nullptr) {
-            ReportCloudFailure("There is no connection to the database.");
+    // was cancelled, a row that no longer exists) has nowhere to go yet: ask, like a new one.
+    if (page->kind != "new-snippet" && statements::IsId(page->stc->info.sid)) {
+        if (UpdateCloudRow(page))
             return;
-        }
-        if (!db->Execute(statements::UpdateContent(*db, sid, page->stc->SnippetText())))
-            ReportCloudFailure(db->LastError());
-        return;
+        // The row is gone: the text goes wherever the user chooses now.
+        page->stc->info.sid.clear();
     }
 
     workspace_.Notebook()->SetSelection(static_cast<size_t>(index));
     SaveToCloud();
+}
+
+bool SnippetSaver::UpdateCloudRow(panel_with_stc* page) {
+    Database* db = workspace_.Connection();
+    if (db == nullptr) {
+        ReportCloudFailure("There is no connection to the database.");
+        return true;
+    }
+    const wxString update =
+        statements::UpdateContent(*db, page->stc->info.sid, page->stc->SnippetText());
+    bool updated = db->Execute(update);
+    // When the reply was lost the row may hold the new text or the old one. Setting the content
+    // again is harmless either way, and its reply tells which rows exist.
+    if (!updated && db->OutcomeUnknown())
+        updated = db->Execute(update);
+    if (!updated) {
+        ReportCloudFailure(db->LastError());
+        return true;
+    }
+    // The server reports only changed rows unless asked, and a save of unchanged text changes
+    // none; the rows it matched tell whether the snippet still exists.
+    if (db->MatchedRows().value_or(1) > 0)
+        return true;
+    Prompts::Current().ShowMessage(
+        "The cloud snippet of this page no longer exists: it was deleted, here or on another "
+        "computer. Nothing was saved.\n\nChoose where to save the text now.",
+        Prompts::kDefaultCaption);
+    return false;
 }
 
 void SnippetSaver::SaveToCloud() {
@@ -88,34 +133,72 @@ void SnippetSaver::SaveToCloud() {
         page->kind.clear();
 
     if (answer.result == cloud_or_local::ID_MY_CLOUD) {
-        Database* db = workspace_.Connection();
-        if (db == nullptr || !statements::IsId(uid)) {
+        if (!InsertCloudRow(page, uid, answer))
             page->kind = previous_kind;
-            ReportCloudFailure("There is no connection to the database.");
-            return;
-        }
-        const wxString content = page->stc->SnippetText();
-        if (!db->Execute(
-                statements::InsertSnippet(*db, uid, answer.title, answer.language, content))) {
-            page->kind = previous_kind;
-            ReportCloudFailure(db->LastError());
-            return;
-        }
-        workspace_.Tree()->LoadTree();
-        page->stc->info.title = answer.title;
-        page->stc->info.language = answer.language;
-        if (const auto row =
-                db->FirstRow(statements::NewSid(*db, uid, answer.title, answer.language, content),
-                             Fetch::Stored)) {
-            if (!row->empty())
-                page->stc->info.sid = (*row)[0];
-        }
         return;
     }
 
     // A file that could not be written leaves the page new, as it was before the question.
     if (answer.result == cloud_or_local::ID_LOCALLY && !SaveToFile(answer.language, answer.title))
         page->kind = previous_kind;
+}
+
+bool SnippetSaver::InsertCloudRow(panel_with_stc* page, const wxString& uid,
+                                  const SaveDestinationAnswer& answer) {
+    Database* db = workspace_.Connection();
+    if (db == nullptr || !statements::IsId(uid)) {
+        ReportCloudFailure("There is no connection to the database.");
+        return false;
+    }
+    const wxString content = page->stc->SnippetText();
+    const auto find_row = [&] {
+        return db->FirstRow(statements::NewSid(*db, uid, answer.title, answer.language, content),
+                            Fetch::Stored);
+    };
+    wxString sid;
+    if (db->Execute(statements::InsertSnippet(*db, uid, answer.title, answer.language, content))) {
+        // The INSERT's own reply names the row, so the page is bound to it even if the server
+        // goes away right after.
+        if (db->InsertId() != 0)
+            sid = wxString::Format("%llu", db->InsertId());
+    } else if (!db->OutcomeUnknown()) {
+        ReportCloudFailure(db->LastError());
+        return false;
+    } else {
+        // The reply was lost with the connection: whether the row exists is found out on a
+        // fresh one, so that following the advice to save again never makes a second row.
+        const wxString lost = db->LastError();
+        const auto row = find_row();
+        if (!row && !db->LastError().empty()) {
+            ReportCloudFailure("The connection broke while saving (" + lost +
+                               "), and the cloud cannot be reached to find out whether the "
+                               "snippet arrived (" +
+                               db->LastError() +
+                               "). Look for it under \"My Cloud\" before you save it again.");
+            return false;
+        }
+        if (!row || row->empty()) {
+            ReportCloudFailure("The connection broke while saving (" + lost +
+                               "), and the snippet did not reach the cloud.");
+            return false;
+        }
+        sid = (*row)[0];
+        Prompts::Current().ShowMessage("The connection broke while saving (" + lost +
+                                           "), but the snippet did reach the cloud: it is "
+                                           "saved, and this page now belongs to it.",
+                                       Prompts::kDefaultCaption);
+    }
+
+    workspace_.Tree()->LoadTree();
+    page->stc->info.title = answer.title;
+    page->stc->info.language = answer.language;
+    if (sid.empty()) {
+        if (const auto row = find_row(); row && !row->empty())
+            sid = (*row)[0];
+    }
+    if (!sid.empty())
+        page->stc->info.sid = sid;
+    return true;
 }
 
 bool SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file_name) {
@@ -132,16 +215,13 @@ bool SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file
             SaveFileRequest{"Save File", directory, file_name, "All Files|*.*"});
         if (chosen) {
             if (panel_with_stc* page = SelectedSavablePage()) {
-                wxString error;
-                if (local_store::WriteText(*chosen, page->stc->SnippetText(), &error)) {
+                written = WritePage(page, *chosen);
+                if (written) {
                     page->path = *chosen;
                     page->stc->info.sid.clear();
                     wxAuiNotebook* notebook = workspace_.Notebook();
                     notebook->SetPageText(static_cast<size_t>(notebook->GetSelection()),
                                           wxFileName(*chosen).GetFullName());
-                } else {
-                    written = false;
-                    ReportFailure("The snippet could not be saved to \"" + *chosen + "\".", error);
                 }
             }
         }

@@ -2,6 +2,7 @@
 
 #include <wx/string.h>
 
+struct SaveDestinationAnswer;
 class Interface;
 class panel_with_stc;
 
@@ -24,6 +25,16 @@ private:
     // The page at `index` when it is an editor page that can be saved; null otherwise.
     panel_with_stc* SavablePage(int index) const;
     panel_with_stc* SelectedSavablePage() const;
+    // Writes the page's text to a file in the page's encoding (UTF-8 when the text no longer fits
+    // it, which is then said); false, after saying why, when the file could not be written.
+    bool WritePage(panel_with_stc* page, const wxString& path);
+    // Writes the page's text over its cloud row. False only when the row no longer exists (which
+    // has been said); every other failure is reported here and counts as handled.
+    bool UpdateCloudRow(panel_with_stc* page);
+    // Stores the page as a new row of the user's and binds the page to it; false, after saying
+    // why, when the row is not in the cloud.
+    bool InsertCloudRow(panel_with_stc* page, const wxString& uid,
+                        const SaveDestinationAnswer& answer);
     void ReportFailure(const wxString& what, const wxString& why) const;
     void ReportCloudFailure(const wxString& why) const;
 

@@ -1,17 +1,27 @@
 #include "gui/GuiFixture.h"
 
 #include "app/CorvaneFrame.h"
+#include "app/Interface.h"
+#include "browse/SnippetBrowser.h"
+#include "editor/panel_with_stc.h"
 #include "editor/snippet_stc.h"
+#include "storage/Database.h"
 
+#include <wx/aui/auibook.h>
 #include <wx/evtloop.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
+#include <wx/textctrl.h>
 #include <wx/toolbar.h>
 #include <wx/uiaction.h>
 #include <wx/weakref.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 
 namespace {
@@ -266,6 +276,92 @@ TEST_F(GuiTest, DeleteKeyRemovesOneCharacterAfterTheCaret) {
     Pump();
     EXPECT_EQ(editor->GetText(), "acd");
     EXPECT_EQ(editor->GetCurrentPos(), 1);
+}
+
+TEST_F(GuiTest, DeleteKeyElsewhereNeverDeletesInTheHiddenEditor) {
+    OpenFrame();
+    snippet_stc* editor = Editor(0);
+    editor->SetText("abcd");
+    editor->GotoPos(1);
+    frame_->Raise();
+    wxWindow* tree = reinterpret_cast<wxWindow*>(Workspace()->Tree());
+    tree->SetFocus();
+    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == tree; }));
+
+    wxUIActionSimulator keyboard;
+    ASSERT_TRUE(keyboard.Char(WXK_DELETE));
+    ASSERT_TRUE(keyboard.Char(WXK_DELETE));
+    Pump();
+    EXPECT_EQ(editor->GetText(), "abcd");
+    // A selection the user can see is still removed.
+    editor->SetSelection(1, 3);
+    ASSERT_TRUE(keyboard.Char(WXK_DELETE));
+    ASSERT_TRUE(PumpUntil([&] { return editor->GetText() != "abcd"; }));
+    EXPECT_EQ(editor->GetText(), "ad");
+}
+
+TEST_F(GuiTest, EditCommandsActOnAFocusedTextField) {
+    OpenFrame();
+    Editor(0)->SetText("snippet");
+    // A form page: a field and no editor, as on the login and search pages.
+    auto* page = new panel_with_stc(Workspace()->Notebook());
+    auto* field = new wxTextCtrl(page, wxID_ANY, "hello world");
+    Workspace()->Notebook()->AddPage(page, "Form", true);
+    frame_->Raise();
+    field->SetFocus();
+    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == field; }));
+
+    wxUIActionSimulator keyboard;
+    ASSERT_TRUE(keyboard.Char('A', wxMOD_CONTROL));
+    ASSERT_TRUE(PumpUntil([&] { return field->GetStringSelection() == "hello world"; }));
+    ASSERT_TRUE(keyboard.Char('C', wxMOD_CONTROL));
+    ASSERT_TRUE(keyboard.Char(WXK_DELETE));
+    ASSERT_TRUE(PumpUntil([&] { return field->GetValue().empty(); }));
+    ASSERT_TRUE(keyboard.Char('V', wxMOD_CONTROL));
+    ASSERT_TRUE(PumpUntil([&] { return field->GetValue() == "hello world"; }));
+    field->SetInsertionPoint(0);
+    ASSERT_TRUE(keyboard.Char(WXK_DELETE));
+    ASSERT_TRUE(PumpUntil([&] { return field->GetValue() == "ello world"; }));
+    EXPECT_EQ(Editor(0)->GetText(), "snippet");
+}
+
+TEST_F(GuiTest, OpenShellRunsTheTerminalOrSaysThatThereIsNone) {
+    OpenFrame();
+    const wxString bin = wxGetCwd() + "/bin";
+    wxFileName::Mkdir(bin);
+    const std::string saved_path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", bin.utf8_string().c_str(), 1);
+
+    prompts_->ExpectMessage();
+    Command(ID_OPEN_SHELL);
+    ASSERT_EQ(prompts_->History().size(), 1u);
+    EXPECT_EQ(prompts_->History()[0].message,
+              "No terminal program (x-terminal-emulator, xterm) was found, so no shell was "
+              "opened.");
+
+    // The terminal runs, and the program waits for it.
+    const wxString marker = wxGetCwd() + "/terminal-ran";
+    {
+        std::ofstream script((bin + "/xterm").utf8_string());
+        script << "#!/bin/sh\nsleep 0.2\necho done > '" << marker.utf8_string() << "'\n";
+    }
+    ::chmod((bin + "/xterm").utf8_str(), 0755);
+    Command(ID_OPEN_SHELL);
+    setenv("PATH", saved_path.c_str(), 1);
+    EXPECT_TRUE(wxFileName::FileExists(marker));
+    EXPECT_EQ(prompts_->History().size(), 1u);
+}
+
+TEST_F(GuiTest, ConnectionOutlivesTheWindowsThatBorrowIt) {
+    OpenFrame();
+    Database* connection = Workspace()->Connection();
+    ASSERT_NE(connection, nullptr);
+    frame_->Destroy();
+    frame_ = nullptr;
+    Pump();
+    const auto row = connection->FirstRow("SELECT 1", Fetch::Stored);
+    ASSERT_TRUE(row) << connection->LastError();
+    EXPECT_EQ((*row)[0], "1");
 }
 
 TEST_F(GuiTest, ZoomKeystrokesChangeTheZoomByOne) {

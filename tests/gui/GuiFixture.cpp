@@ -10,8 +10,6 @@
 #include <wx/filename.h>
 #include <wx/stopwatch.h>
 
-#include <cstdlib>
-
 void GuiTest::SetUp() {
     auto prompts = std::make_unique<ScriptedPrompts>();
     prompts_ = prompts.get();
@@ -79,18 +77,4 @@ panel_with_stc* GuiTest::Page(size_t index) const { return Workspace()->EditorPa
 snippet_stc* GuiTest::Editor(size_t index) const {
     panel_with_stc* page = Page(index);
     return page ? page->stc : nullptr;
-}
-
-UnreachableDatabase::UnreachableDatabase() {
-    if (const char* port = std::getenv("CORVANE_DB_PORT"))
-        saved_port_ = port;
-    // Port 1 on loopback: nobody listens there, so the connect is refused at once.
-    setenv("CORVANE_DB_PORT", "1", 1);
-}
-
-UnreachableDatabase::~UnreachableDatabase() {
-    if (saved_port_.empty())
-        unsetenv("CORVANE_DB_PORT");
-    else
-        setenv("CORVANE_DB_PORT", saved_port_.c_str(), 1);
 }

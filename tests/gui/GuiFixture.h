@@ -36,13 +36,3 @@ protected:
     ScriptedPrompts* prompts_ = nullptr;
     CorvaneFrame* frame_ = nullptr;
 };
-
-// Makes the test program's connection settings point nowhere (for the unreachable-cloud case).
-class UnreachableDatabase {
-public:
-    UnreachableDatabase();
-    ~UnreachableDatabase();
-
-private:
-    std::string saved_port_;
-};

@@ -1,5 +1,7 @@
 #include "gui/CloudGuiTest.h"
 
+#include "support/TcpProxy.h"
+
 #include "app/CorvaneFrame.h"
 #include "app/TextCodec.h"
 #include "editor/panel_with_stc.h"
@@ -140,7 +142,53 @@ TEST_F(CloudGuiTest, NotLoggedInSavesLocallyThroughTheLanguageDirectory) {
     EXPECT_TRUE(statements_.empty());
 }
 
-TEST_F(CloudGuiTest, MyCloudInsertsRebuildsFindsTheSidThenUpdates) {
+TEST_F(CloudGuiTest, CancelledSaveNeverRemovesADirectoryItDidNotMake) {
+    OpenFrame();
+    Editor(0)->SetText("text");
+    wxFileName::Mkdir("snippets/Go");
+    // "/" and "." name the store itself, "Go" a directory that exists; "" makes none.
+    for (const char* language : {"/", ".", "Go", ""}) {
+        SCOPED_TRACE(language);
+        prompts_->AnswerSaveDestination(cloud_or_local::ID_LOCALLY, "t", language);
+        prompts_->AnswerSaveFile(std::nullopt);
+        Command(ID_SAVE);
+        EXPECT_TRUE(Exists("snippets"));
+        EXPECT_TRUE(Exists("snippets/Go"));
+    }
+    // The store still takes files.
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_LOCALLY, "t", "/");
+    prompts_->AnswerSaveFile(wxString("./snippets//t"));
+    Command(ID_SAVE);
+    EXPECT_EQ(ReadFile("snippets/t"), "text");
+}
+
+TEST_F(CloudGuiTest, FileThatIsNotUtf8SavesBackByteForByteUntilItNeedsUtf8) {
+    const std::string latin = "caf\xE9 \xA9\n";
+    WriteFile("snippets/menu", latin);
+    OpenFrame();
+    DoubleClick({"Local", "menu"});
+    ASSERT_EQ(PageCount(), 2u);
+    EXPECT_EQ(Editor(1)->SnippetText(), wxString::FromUTF8("caf\xC3\xA9 \xC2\xA9\n"));
+
+    Command(ID_SAVE);
+    EXPECT_EQ(ReadFile("snippets/menu"), latin);
+    Editor(1)->AppendText(wxString::FromUTF8("tea \xC3\xA0 2"));
+    Command(ID_SAVE);
+    EXPECT_EQ(ReadFile("snippets/menu"), "caf\xE9 \xA9\ntea \xE0 2");
+    EXPECT_TRUE(prompts_->History().empty());
+
+    // A character one byte cannot hold: the file becomes UTF-8, and the user is told.
+    Editor(1)->AppendText(wxString::FromUTF8(" \xE2\x82\xAC"));
+    prompts_->ExpectMessage();
+    Command(ID_SAVE);
+    ASSERT_EQ(prompts_->History().size(), 1u);
+    EXPECT_TRUE(prompts_->History()[0].message.Contains("UTF-8"));
+    EXPECT_EQ(ReadFile("snippets/menu"), "caf\xC3\xA9 \xC2\xA9\ntea \xC3\xA0 2 \xE2\x82\xAC");
+    Command(ID_SAVE);
+    EXPECT_EQ(prompts_->History().size(), 1u);
+}
+
+TEST_F(CloudGuiTest, MyCloudInsertsRebuildsThenUpdatesTheInsertedRow) {
     const std::string uid = db_.AddUser("ann", "pw");
     OpenFrame();
     LogIn(uid);
@@ -156,6 +204,7 @@ TEST_F(CloudGuiTest, MyCloudInsertsRebuildsFindsTheSidThenUpdates) {
     ASSERT_EQ(rows.size(), 1u);
     const std::string sid = rows[0][0];
     EXPECT_EQ(rows[0], (std::vector<std::string>{sid, uid, "Answer", "C", "int x;", "0"}));
+    // The INSERT's own reply names the row: no lookup is needed to bind the page to it.
     EXPECT_EQ(
         statements_,
         (std::vector<std::string>{
@@ -164,10 +213,7 @@ TEST_F(CloudGuiTest, MyCloudInsertsRebuildsFindsTheSidThenUpdates) {
             "SELECT language, title, sid FROM snippets WHERE uid = " + uid + " ORDER BY language",
             "SELECT snippets.language, snippets.title, snippets.sid FROM snippets, "
             "favourites WHERE favourites.sid = snippets.sid AND favourites.uid = " +
-                uid + " ORDER BY snippets.language",
-            "SELECT sid FROM snippets WHERE uid = " + uid +
-                " AND title = 'Answer'  AND language = 'C'  AND content = 'int x;'  ORDER BY "
-                "sid DESC LIMIT 1"}));
+                uid + " ORDER BY snippets.language"}));
     EXPECT_EQ(Labels({"My Cloud", "C"}), std::vector<wxString>{"Answer"});
     EXPECT_EQ(Editor(0)->info.sid, wxString(sid));
     EXPECT_EQ(Editor(0)->info.title, "Answer");
@@ -182,7 +228,164 @@ TEST_F(CloudGuiTest, MyCloudInsertsRebuildsFindsTheSidThenUpdates) {
                                                     "WHERE sid = " +
                                                     sid});
     EXPECT_EQ(db_.Query("SELECT content FROM snippets"), TestDatabase::Rows{{"int y;"}});
+    // Saving the same text again matches the row without changing it: nothing to say.
+    Command(ID_SAVE);
     EXPECT_EQ(prompts_->History().size(), 1u);
+}
+
+TEST_F(CloudGuiTest, SaveOverADeletedRowSaysSoAndAsksWhereTheTextGoes) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    const std::string sid = db_.AddSnippet(uid, "mine", "C", "v1");
+    OpenFrame();
+    LogIn(uid);
+    DoubleClick({"My Cloud", "C", "mine"});
+    ASSERT_EQ(PageCount(), 2u);
+    // Deleted from another computer while the page is open.
+    db_.Exec("DELETE FROM snippets WHERE sid = " + sid);
+    Editor(1)->SetText("v2");
+
+    prompts_->ExpectMessage();
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_MY_CLOUD, "mine again", "C");
+    Command(ID_SAVE);
+    ASSERT_EQ(prompts_->History().size(), 2u);
+    EXPECT_TRUE(prompts_->History()[0].message.Contains("no longer exists"));
+    EXPECT_EQ(prompts_->History()[1].kind, Kind::SaveDestination);
+    const TestDatabase::Rows rows = db_.Query("SELECT sid, title, content FROM snippets");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][1], "mine again");
+    EXPECT_EQ(rows[0][2], "v2");
+    EXPECT_EQ(Editor(1)->info.sid, wxString(rows[0][0]));
+
+    // Cancelling the question instead leaves the text in its page, and the next Save asks again.
+    db_.Exec("DELETE FROM snippets");
+    prompts_->ExpectMessage();
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_CANCEL);
+    Command(ID_SAVE);
+    EXPECT_EQ(Editor(1)->GetText(), "v2");
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_CANCEL);
+    Command(ID_SAVE);
+    EXPECT_EQ(prompts_->History().size(), 5u);
+}
+
+TEST_F(CloudGuiTest, ServerKilledRightAfterTheInsertLeavesThePageBoundToItsRow) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    OpenFrame();
+    LogIn(uid);
+    bool killed = false;
+    // The server dies between the INSERT and the next statement (the tree's rebuild).
+    Workspace()->Connection()->SetStatementObserver([&](const std::string& statement) {
+        if (!killed && statement.rfind("SELECT language", 0) == 0) {
+            killed = true;
+            db_.KillServer();
+        }
+    });
+    Editor(0)->SetText("survives");
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_MY_CLOUD, "crash", "C");
+    Command(ID_SAVE);
+    ASSERT_TRUE(killed);
+    db_.StartServer();
+    const TestDatabase::Rows rows = db_.Query("SELECT sid FROM snippets");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(Editor(0)->info.sid, wxString(rows[0][0]));
+
+    // The next Save updates that row instead of asking and inserting a second one.
+    Editor(0)->SetText("survives, edited");
+    Command(ID_SAVE);
+    EXPECT_EQ(db_.Query("SELECT sid, content FROM snippets"),
+              (TestDatabase::Rows{{rows[0][0], "survives, edited"}}));
+    EXPECT_EQ(prompts_->History().size(), 1u);
+}
+
+TEST_F(CloudGuiTest, InsertWhoseReplyIsLostIsLookedUpBeforeAnythingIsSaid) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    TcpProxy proxy(db_.Port());
+    DatabasePortOverride through_proxy(proxy.Port());
+    OpenFrame();
+    LogIn(uid);
+    const auto is_insert = [](const std::string& s) { return s.rfind("INSERT", 0) == 0; };
+    // Quotes, backslashes and a NUL: the lookup must find the row by its exact values.
+    const wxString title = "it's \\ here";
+    const wxString text = text::FromUtf8(std::string("a\\'b\0c", 7));
+
+    // The row was stored, the reply lost: the page is bound to it and the user is told so.
+    proxy.Arm(is_insert, TcpProxy::Action::CutAfter);
+    Editor(0)->SetSnippetText(text);
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_MY_CLOUD, title, "C");
+    prompts_->ExpectMessage();
+    Command(ID_SAVE);
+    ASSERT_EQ(prompts_->History().size(), 2u);
+    EXPECT_TRUE(prompts_->History()[1].message.Contains("did reach the cloud"))
+        << prompts_->History()[1].message;
+    TestDatabase::Rows rows = db_.Query("SELECT sid FROM snippets");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(Editor(0)->info.sid, wxString(rows[0][0]));
+    EXPECT_EQ(Labels({"My Cloud", "C"}), std::vector<wxString>{title});
+
+    // An UPDATE whose reply is lost is sent once more: setting the same text twice is harmless.
+    RecordStatements();
+    proxy.Arm([](const std::string& s) { return s.rfind("UPDATE", 0) == 0; },
+              TcpProxy::Action::CutAfter);
+    Editor(0)->SetText("edited");
+    Command(ID_SAVE);
+    EXPECT_EQ(prompts_->History().size(), 2u);
+    EXPECT_EQ(statements_.size(), 2u);
+    EXPECT_EQ(db_.Query("SELECT content FROM snippets"), TestDatabase::Rows{{"edited"}});
+
+    // The statement never arrived: the failure is reported and the page stays new.
+    Command(wxID_NEW);
+    Editor(1)->SetText("second");
+    proxy.Arm(is_insert, TcpProxy::Action::CutBefore);
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_MY_CLOUD, "second", "C");
+    prompts_->ExpectMessage();
+    Command(ID_SAVE);
+    ASSERT_EQ(prompts_->History().size(), 4u);
+    EXPECT_TRUE(prompts_->History()[3].message.Contains("did not reach the cloud"))
+        << prompts_->History()[3].message;
+    EXPECT_EQ(Page(1)->kind, "new-snippet");
+    EXPECT_EQ(db_.Query("SELECT COUNT(*) FROM snippets"), TestDatabase::Rows{{"1"}});
+
+    // The server died with the statement: nobody can tell yet, and the user is told that too.
+    Workspace()->Connection()->SetStatementObserver([&](const std::string& statement) {
+        if (is_insert(statement))
+            db_.KillServer();
+    });
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_MY_CLOUD, "second", "C");
+    prompts_->ExpectMessage();
+    Command(ID_SAVE);
+    db_.StartServer();
+    ASSERT_EQ(prompts_->History().size(), 6u);
+    EXPECT_TRUE(prompts_->History()[5].message.Contains("cannot be reached to find out"))
+        << prompts_->History()[5].message;
+    EXPECT_EQ(Page(1)->kind, "new-snippet");
+    EXPECT_EQ(db_.Query("SELECT COUNT(*) FROM snippets"), TestDatabase::Rows{{"1"}});
+}
+
+TEST_F(CloudGuiTest, TitleTooLongOrTextTooLargeIsRefusedWithAMessage) {
+    const std::string uid = db_.AddUser("ann", "pw");
+    // A lenient server would cut the title; a small packet limit makes a 2 MB text too large.
+    ServerVariable lenient(db_, "sql_mode", "");
+    ServerVariable small(db_, "max_allowed_packet", "1048576");
+    OpenFrame();
+    LogIn(uid);
+
+    Editor(0)->SetText("short");
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_MY_CLOUD, wxString('t', 300), "C");
+    prompts_->ExpectMessage();
+    Command(ID_SAVE);
+    ASSERT_EQ(prompts_->History().size(), 2u);
+    EXPECT_TRUE(prompts_->History()[1].message.Contains("too long"))
+        << prompts_->History()[1].message;
+    EXPECT_EQ(Page(0)->kind, "new-snippet");
+
+    Editor(0)->SetText(wxString('x', 2 << 20));
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_MY_CLOUD, "big", "C");
+    prompts_->ExpectMessage();
+    Command(ID_SAVE);
+    ASSERT_EQ(prompts_->History().size(), 4u);
+    EXPECT_TRUE(prompts_->History()[3].message.Contains("1048576"))
+        << prompts_->History()[3].message;
+    EXPECT_EQ(Page(0)->kind, "new-snippet");
+    EXPECT_EQ(db_.Query("SELECT COUNT(*) FROM snippets"), TestDatabase::Rows{{"0"}});
 }
 
 TEST_F(CloudGuiTest, SaveAllAsksForEachNewPageAfterSelectingIt) {
@@ -310,7 +513,6 @@ TEST_F(CloudGuiTest, HostileValuesRoundTripByteExact) {
     ASSERT_EQ(rows.size(), 1u);
     const std::string sid = rows[0][0];
     EXPECT_EQ(rows[0], (std::vector<std::string>{sid, title, language, content}));
-    // The sid lookup compared all three values and found the row.
     EXPECT_EQ(Editor(0)->info.sid, wxString(sid));
 
     // A 4 MB text goes over the row and comes back unchanged.
@@ -332,7 +534,8 @@ TEST_F(CloudGuiTest, UnreachableCloudAtStartUpLeavesLocalSnippetsWorking) {
     wxFileName::Mkdir("snippets/Go");
     WriteFile("snippets/Go/main", "package main\n");
     {
-        UnreachableDatabase nowhere;
+        // Port 1 on loopback: nobody listens there, so the connect is refused at once.
+        DatabasePortOverride nowhere(1);
         prompts_->ExpectMessage();
         OpenFrame();
     }

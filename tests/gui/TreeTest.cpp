@@ -311,6 +311,29 @@ TEST_F(CloudGuiTest, LocalStoreShowsAsWalkedAndOpensItsFiles) {
     EXPECT_EQ(record.language, replaced);
 }
 
+TEST_F(CloudGuiTest, HostileStoreEntriesNeitherHangTheTreeNorOpen) {
+    // Links back into their own directory and a pipe: the tree is built at start-up, and a
+    // pipe opened for reading waits for a writer that never comes.
+    wxFileName::Mkdir("snippets/C");
+    WriteFile("snippets/C/main", "int main;");
+    ASSERT_EQ(::symlink(".", "snippets/C/a"), 0);
+    ASSERT_EQ(::symlink(".", "snippets/C/b"), 0);
+    ASSERT_EQ(::mkfifo("snippets/C/pipe", 0666), 0);
+    OpenFrame();
+    EXPECT_EQ(Sorted(Labels({"Local", "C"})), (Strings{"a", "b", "main", "pipe"}));
+    EXPECT_FALSE(Tree()->ItemHasChildren(Node({"Local", "C", "a"})));
+
+    prompts_->ExpectMessage();
+    DoubleClick({"Local", "C", "pipe"});
+    ASSERT_EQ(prompts_->History().size(), 1u);
+    EXPECT_TRUE(prompts_->History()[0].message.Contains("not a regular file"));
+    EXPECT_EQ(PageCount(), 1u);
+
+    // A link back into the directory is a directory all the same: it opens as an empty page.
+    DoubleClick({"Local", "C", "a"});
+    EXPECT_EQ(PageCount(), 2u);
+}
+
 TEST_F(CloudGuiTest, PopupDeleteAsksThenRemovesFileOwnSnippetOrFavourite) {
     const std::string uid = db_.AddUser("ann", "pw");
     const std::string other = db_.AddUser("bob", "pw");

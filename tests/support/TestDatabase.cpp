@@ -2,9 +2,14 @@
 
 #include <mysql.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -39,8 +44,8 @@ TestDatabase::TestDatabase() {
 }
 
 TestDatabase::~TestDatabase() {
-    // A test that failed between StopServer and StartServer must not leave the server down for
-    // the tests after it.
+    // A test that failed between stopping (or killing) the server and starting it again must not
+    // leave the server down for the tests after it.
     if (!admin_) {
         try {
             StartServer();
@@ -139,12 +144,37 @@ void TestDatabase::StopServer() {
 }
 
 void TestDatabase::StartServer() {
+    RunScript("start " + ShellQuoted(dir_) + " " + std::to_string(Port()));
+    Open();
+}
+
+unsigned TestDatabase::Port() const {
     std::ifstream portFile(dir_ + "/port");
-    std::string port;
+    unsigned port = 0;
     if (!(portFile >> port))
         throw std::runtime_error("no port file in " + dir_);
-    RunScript("start " + ShellQuoted(dir_) + " " + ShellQuoted(port));
-    Open();
+    return port;
+}
+
+void TestDatabase::KillServer() {
+    std::ifstream pidFile(dir_ + "/mysqld.pid");
+    pid_t pid = 0;
+    if (!(pidFile >> pid) || pid <= 0)
+        throw std::runtime_error("no pid file in " + dir_);
+    admin_.reset();
+    if (::kill(pid, SIGKILL) != 0)
+        throw std::runtime_error("cannot kill the server");
+    // Gone once its process has ended (a zombie is gone as far as the port is concerned).
+    for (int i = 0; i < 500; ++i) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string field, name, state;
+        if (!(stat >> field >> name >> state) || state == "Z")
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // The dead server could not remove its socket and pid files.
+    ::unlink((dir_ + "/mysqld.sock").c_str());
+    ::unlink((dir_ + "/mysqld.pid").c_str());
 }
 
 void TestDatabase::RunScript(const std::string& arguments) {
@@ -154,3 +184,25 @@ void TestDatabase::RunScript(const std::string& arguments) {
 }
 
 DbSettings TestDatabase::AppSettings() { return DbSettings::FromBuild(); }
+
+namespace {
+// A variable's value as an SQL literal: numbers bare, everything else quoted.
+std::string Literal(TestDatabase& db, const std::string& value) {
+    const bool number =
+        !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
+    return number ? value : "'" + db.Escape(value) + "'";
+}
+} // namespace
+
+ServerVariable::ServerVariable(TestDatabase& db, const std::string& name, const std::string& value)
+    : db_(db), name_(name) {
+    saved_ = db_.Query("SELECT @@GLOBAL." + name_).at(0).at(0);
+    db_.Exec("SET GLOBAL " + name_ + " = " + Literal(db_, value));
+}
+
+ServerVariable::~ServerVariable() {
+    try {
+        db_.Exec("SET GLOBAL " + name_ + " = " + Literal(db_, saved_));
+    } catch (const std::exception&) {
+    }
+}

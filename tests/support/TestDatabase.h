@@ -45,6 +45,11 @@ public:
     // object goes away is started again.
     void StopServer();
     void StartServer();
+    // Kills the server with SIGKILL, as a crash or a power cut would, and waits until it is gone:
+    // whatever it had not written is lost, what it had committed survives the next start.
+    void KillServer();
+    // The port the server listens on.
+    unsigned Port() const;
 
     // The settings the program itself connects with (the test server's port and password).
     static DbSettings AppSettings();
@@ -61,4 +66,19 @@ private:
 
     std::string dir_;
     std::unique_ptr<st_mysql, Closer> admin_;
+};
+
+// Sets a global server variable (as root) for the life of this object, then restores it. New
+// connections take their session values from it.
+class ServerVariable {
+public:
+    ServerVariable(TestDatabase& db, const std::string& name, const std::string& value);
+    ~ServerVariable();
+    ServerVariable(const ServerVariable&) = delete;
+    ServerVariable& operator=(const ServerVariable&) = delete;
+
+private:
+    TestDatabase& db_;
+    std::string name_;
+    std::string saved_;
 };

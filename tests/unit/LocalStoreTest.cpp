@@ -1,4 +1,5 @@
 #include "storage/LocalStore.h"
+#include "storage/SaveDirectory.h"
 
 #include "app/TextCodec.h"
 
@@ -245,4 +246,88 @@ TEST(LocalStoreFiles, WriteBrokenOffHalfwayKeepsTheOldText) {
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(dir.FileBytes("snippet"), "old text");
     EXPECT_EQ(dir.Names(), std::set<std::string>{"snippet"});
+}
+
+TEST(LocalStoreListing, LinksBackIntoTheWalkAreLeavesAndOtherLinksAreFollowed) {
+    TempDir dir;
+    dir.MakeDir("C");
+    dir.MakeFile("C/main", "int main;");
+    dir.MakeDir("Go");
+    dir.MakeFile("Go/main", "package main");
+    ASSERT_EQ(::symlink(".", dir.Bytes("C/a").c_str()), 0);
+    ASSERT_EQ(::symlink(".", dir.Bytes("C/b").c_str()), 0);
+    ASSERT_EQ(::symlink("..", dir.Bytes("C/up").c_str()), 0);
+    ASSERT_EQ(::symlink("../Go", dir.Bytes("C/go").c_str()), 0);
+    ASSERT_EQ(::symlink("missing", dir.Bytes("C/dangling").c_str()), 0);
+
+    std::set<std::string> seen;
+    local_store::Walk(dir.Path(), std::string(),
+                      [&](const std::string& parent, const local_store::Entry& entry) {
+                          const std::string node = parent + "/" + entry.label.utf8_string();
+                          seen.insert(node);
+                          return node;
+                      });
+    // The loops end at once as leaves; the link to a directory outside the walk's path is
+    // followed, and inside it the way back to the root is a loop again.
+    EXPECT_EQ(seen, (std::set<std::string>{"/C", "/C/main", "/C/a", "/C/b", "/C/up", "/C/go",
+                                           "/C/go/main", "/C/dangling", "/Go", "/Go/main"}));
+}
+
+TEST(LocalStoreFiles, TextThatIsNotUtf8ReadsOneBytePerCharacterAndWritesBackUnchanged) {
+    TempDir dir;
+    const std::string latin = "caf\xE9 \xA9 2024\0end\r\n"s;
+    dir.MakeFile("latin", latin);
+    const auto file = local_store::ReadFile(dir.Path("latin"));
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->encoding, local_store::Encoding::Latin1);
+    EXPECT_EQ(file->text, Utf8("caf\xC3\xA9 \xC2\xA9 2024\0end\r\n"s));
+
+    wxString error;
+    ASSERT_TRUE(local_store::WriteText(dir.Path("latin"), file->text, file->encoding, &error));
+    EXPECT_EQ(dir.FileBytes("latin"), latin);
+    // A character that one byte cannot hold has no such encoding.
+    EXPECT_FALSE(local_store::Encode(file->text + Utf8("\xE2\x82\xAC"), file->encoding));
+    EXPECT_FALSE(local_store::WriteText(dir.Path("latin"), Utf8("\xE2\x82\xAC"),
+                                        local_store::Encoding::Latin1, &error));
+    EXPECT_EQ(dir.FileBytes("latin"), latin);
+
+    dir.MakeFile("utf8", "caf\xC3\xA9");
+    EXPECT_EQ(local_store::ReadFile(dir.Path("utf8"))->encoding, local_store::Encoding::Utf8);
+}
+
+TEST(LocalStoreFiles, PipesAndDevicesAreNeitherWaitedOnNorRead) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.Bytes("pipe").c_str(), 0666), 0);
+    ASSERT_EQ(::symlink("pipe", dir.Bytes("link-to-pipe").c_str()), 0);
+    dir.MakeFile("file", "text");
+    dir.MakeDir("directory");
+
+    // Without a writer, opening the pipe for reading would block here for ever.
+    EXPECT_FALSE(local_store::ReadFile(dir.Path("pipe")).has_value());
+    EXPECT_FALSE(local_store::ReadFile(dir.Path("link-to-pipe")).has_value());
+    EXPECT_FALSE(local_store::ReadFile("/dev/zero").has_value());
+    EXPECT_TRUE(local_store::IsSpecialFile(dir.Path("pipe")));
+    EXPECT_TRUE(local_store::IsSpecialFile(dir.Path("link-to-pipe")));
+    EXPECT_TRUE(local_store::IsSpecialFile("/dev/null"));
+    EXPECT_FALSE(local_store::IsSpecialFile(dir.Path("file")));
+    EXPECT_FALSE(local_store::IsSpecialFile(dir.Path("directory")));
+    EXPECT_FALSE(local_store::IsSpecialFile(dir.Path("missing")));
+}
+
+TEST(LocalStoreFiles, SaveDirectoryRemovesOnlyAnEmptyDirectoryItMade) {
+    TempDir dir;
+    dir.MakeDir("existing");
+    {
+        SaveDirectory existing(dir.Path("existing"));
+        SaveDirectory made(dir.Path("made"));
+        SaveDirectory kept(dir.Path("kept"));
+        EXPECT_FALSE(existing.Created());
+        EXPECT_TRUE(made.Created());
+        dir.MakeFile("kept/snippet", "saved");
+        // The directory itself with a trailing slash is still the directory that existed.
+        SaveDirectory root(dir.Path() + "/");
+        EXPECT_FALSE(root.Created());
+    }
+    EXPECT_EQ(dir.Names(), (std::set<std::string>{"existing", "kept"}));
+    EXPECT_EQ(dir.FileBytes("kept/snippet"), "saved");
 }

@@ -1,0 +1,107 @@
+// The real application object's start-up, run under the test display with scripted prompts.
+#include "app/CorvaneApp.h"
+#include "app/CorvaneFrame.h"
+#include "gui/GuiTestRunner.h"
+#include "gui/ScriptedPrompts.h"
+#include "support/TcpProxy.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/evtloop.h>
+#include <wx/filename.h>
+#include <wx/splash.h>
+#include <wx/toplevel.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class StartupTest : public testing::Test {
+protected:
+    void SetUp() override {
+        auto prompts = std::make_unique<ScriptedPrompts>();
+        prompts_ = prompts.get();
+        Prompts::Install(std::move(prompts));
+        wxFileName::Rmdir("snippets", wxPATH_RMDIR_RECURSIVE);
+    }
+    void TearDown() override {
+        for (wxWindow* window : TopLevelWindows())
+            window->Destroy();
+        Pump();
+        EXPECT_EQ(prompts_->Unanswered(), 0u);
+    }
+
+    static std::vector<wxWindow*> TopLevelWindows() {
+        return std::vector<wxWindow*>(wxTopLevelWindows.begin(), wxTopLevelWindows.end());
+    }
+    template <typename T> static std::vector<T*> Windows() {
+        std::vector<T*> found;
+        for (wxWindow* window : TopLevelWindows()) {
+            if (auto* typed = dynamic_cast<T*>(window);
+                typed != nullptr && !window->IsBeingDeleted())
+                found.push_back(typed);
+        }
+        return found;
+    }
+    static void Pump() {
+        wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+        while (loop != nullptr && loop->Pending())
+            loop->Dispatch();
+        wxTheApp->ProcessIdle();
+    }
+
+    // Runs the start-up hook and checks what every start-up leaves: the store's directory, the
+    // main window shown with its icon in both sizes, and no splash screen.
+    void StartAndCheck() {
+        ASSERT_TRUE(wxTheApp->CallOnInit());
+        Pump();
+        EXPECT_TRUE(wxFileName::DirExists("snippets"));
+        const std::vector<CorvaneFrame*> frames = Windows<CorvaneFrame>();
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_TRUE(frames[0]->IsShown());
+        EXPECT_EQ(frames[0]->GetTitle(), "Corvane");
+        EXPECT_EQ(wxTheApp->GetTopWindow(), frames[0]);
+        const wxIconBundle& icons = frames[0]->GetIcons();
+        EXPECT_TRUE(icons.GetIconOfExactSize(wxSize(32, 32)).IsOk());
+        EXPECT_TRUE(icons.GetIconOfExactSize(wxSize(16, 16)).IsOk());
+        EXPECT_TRUE(Windows<wxSplashScreen>().empty());
+    }
+
+    ScriptedPrompts* prompts_ = nullptr;
+};
+
+TEST_F(StartupTest, UnreachableCloudIsReportedWhileTheSplashIsUp) {
+    wxSize splash_size;
+    int splashes = 0;
+    prompts_->ExpectMessage();
+    prompts_->OnNextQuestion([&] {
+        for (wxSplashScreen* splash : Windows<wxSplashScreen>()) {
+            ++splashes;
+            splash_size = splash->GetSplashWindow()->GetBitmap().GetSize();
+        }
+    });
+    {
+        DatabasePortOverride nowhere(1);
+        StartAndCheck();
+    }
+    ASSERT_EQ(prompts_->History().size(), 1u);
+    EXPECT_TRUE(prompts_->History()[0].message.StartsWith("Failed to connect to the database"));
+    EXPECT_EQ(splashes, 1);
+    EXPECT_EQ(splash_size, wxSize(400, 200));
+}
+
+TEST_F(StartupTest, ExistingStoreIsKeptAsItIs) {
+    wxFileName::Mkdir("snippets/C", wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    std::ofstream("snippets/C/main") << "int main;";
+    StartAndCheck();
+    EXPECT_TRUE(prompts_->History().empty());
+    std::ifstream in("snippets/C/main");
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "int main;");
+}
+
+} // namespace
+
+int main(int argc, char** argv) { return RunGuiTests(new CorvaneApp, argc, argv); }

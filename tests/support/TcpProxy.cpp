@@ -1,0 +1,162 @@
+#include "support/TcpProxy.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+constexpr unsigned char kComQuery = 0x03;
+
+bool SendAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (put <= 0)
+            return false;
+        data += put;
+        size -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+int ConnectToServer(unsigned port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        return fd;
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+} // namespace
+
+TcpProxy::TcpProxy(unsigned server_port) : server_port_(server_port) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listener_, 16) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::pipe(wake_) != 0)
+        throw std::runtime_error("the proxy cannot listen on loopback");
+    port_ = ntohs(address.sin_port);
+    acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
+TcpProxy::~TcpProxy() {
+    stopping_ = true;
+    (void)!::write(wake_[1], "x", 1);
+    acceptor_.join();
+    for (std::thread& thread : threads_)
+        thread.join();
+    ::close(listener_);
+    ::close(wake_[0]);
+    ::close(wake_[1]);
+}
+
+void TcpProxy::Arm(std::function<bool(const std::string&)> matches, Action action) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rule_ = std::make_unique<Rule>(Rule{std::move(matches), action});
+}
+
+std::unique_ptr<TcpProxy::Rule> TcpProxy::Take(const std::string& statement) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!rule_ || !rule_->matches(statement))
+        return nullptr;
+    ++fired_;
+    return std::move(rule_);
+}
+
+void TcpProxy::AcceptLoop() {
+    for (;;) {
+        pollfd fds[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 || stopping_)
+            return;
+        if (fds[0].revents & POLLIN) {
+            const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0)
+                threads_.emplace_back([this, client] { Relay(client); });
+        }
+    }
+}
+
+void TcpProxy::Relay(int client) {
+    const int server = ConnectToServer(server_port_);
+    std::string pending; // client bytes not yet forwarded: at most one incomplete packet
+    bool drop_replies = false;
+    bool cut_at_reply = false;
+    char buffer[65536];
+    while (server >= 0 && !stopping_) {
+        pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        if (::poll(fds, 3, -1) < 0 || (fds[2].revents & POLLIN))
+            break;
+        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t got = ::recv(server, buffer, sizeof buffer, 0);
+            if (got <= 0 || cut_at_reply)
+                break;
+            if (!drop_replies && !SendAll(client, buffer, static_cast<size_t>(got)))
+                break;
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                break;
+            pending.append(buffer, static_cast<size_t>(got));
+            // Packets: a 3-byte little-endian length, a sequence number, the payload. A query
+            // is a first packet (sequence 0) whose payload starts with the query command.
+            bool cut = false;
+            while (pending.size() >= 4) {
+                const auto* header = reinterpret_cast<const unsigned char*>(pending.data());
+                const size_t length = header[0] | (header[1] << 8) | (header[2] << 16);
+                if (pending.size() < 4 + length)
+                    break;
+                if (header[3] == 0 && length > 0 && header[4] == kComQuery) {
+                    if (auto rule = Take(pending.substr(5, length - 1))) {
+                        if (rule->action == Action::CutBefore) {
+                            cut = true;
+                            break;
+                        }
+                        cut_at_reply = rule->action == Action::CutAfter;
+                        drop_replies = rule->action == Action::DropReply;
+                    }
+                }
+                if (!SendAll(server, pending.data(), 4 + length)) {
+                    cut = true;
+                    break;
+                }
+                pending.erase(0, 4 + length);
+            }
+            if (cut)
+                break;
+        }
+    }
+    if (server >= 0)
+        ::close(server);
+    ::close(client);
+}
+
+DatabasePortOverride::DatabasePortOverride(unsigned port) {
+    const char* saved = std::getenv("CORVANE_DB_PORT");
+    had_ = saved != nullptr;
+    if (had_)
+        saved_ = saved;
+    setenv("CORVANE_DB_PORT", std::to_string(port).c_str(), 1);
+}
+
+DatabasePortOverride::~DatabasePortOverride() {
+    if (had_)
+        setenv("CORVANE_DB_PORT", saved_.c_str(), 1);
+    else
+        unsetenv("CORVANE_DB_PORT");
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A loopback TCP proxy between the program and the database server that can break one statement
+// on the wire. It reads the client's side of the MySQL protocol packet by packet; when a query
+// packet's statement matches the armed rule, it acts once:
+//   CutBefore  closes the connection without passing the statement on (it never runs);
+//   CutAfter   passes the statement on, waits for the server's reply, drops it and closes the
+//              connection (the statement ran, the client never learns so);
+//   DropReply  passes the statement on and swallows every reply from then on, leaving the
+//              connection open (the client waits until its read timeout).
+// Every other byte is passed through unchanged, in both directions.
+class TcpProxy {
+public:
+    enum class Action { CutBefore, CutAfter, DropReply };
+
+    // Listens on a free loopback port and forwards each connection to 127.0.0.1:server_port.
+    explicit TcpProxy(unsigned server_port);
+    ~TcpProxy();
+    TcpProxy(const TcpProxy&) = delete;
+    TcpProxy& operator=(const TcpProxy&) = delete;
+
+    unsigned Port() const { return port_; }
+
+    // Arms the rule for the next statement that `matches` (on any connection); it then disarms.
+    void Arm(std::function<bool(const std::string& statement)> matches, Action action);
+    // The statements that were broken so far.
+    int Fired() const { return fired_; }
+
+private:
+    struct Rule {
+        std::function<bool(const std::string&)> matches;
+        Action action;
+    };
+
+    void AcceptLoop();
+    void Relay(int client);
+    // The armed rule when it matches this statement (and disarms it).
+    std::unique_ptr<Rule> Take(const std::string& statement);
+
+    unsigned server_port_;
+    unsigned port_ = 0;
+    int listener_ = -1;
+    int wake_[2] = {-1, -1}; // written to on destruction, so every relay ends
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> fired_{0};
+    std::mutex mutex_;
+    std::unique_ptr<Rule> rule_;
+    std::vector<std::thread> threads_;
+    std::thread acceptor_;
+};
+
+// Starts the program's connection settings (CORVANE_DB_PORT) on another port for the life of
+// this object: a proxy's, or one where nobody listens.
+class DatabasePortOverride {
+public:
+    explicit DatabasePortOverride(unsigned port);
+    ~DatabasePortOverride();
+    DatabasePortOverride(const DatabasePortOverride&) = delete;
+    DatabasePortOverride& operator=(const DatabasePortOverride&) = delete;
+
+private:
+    std::string saved_;
+    bool had_;
+};
