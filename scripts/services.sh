@@ -42,6 +42,8 @@ start_xvfb() {
     done
     [ -s "$SERVICES_DIR/display" ] || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=":$(cat "$SERVICES_DIR/display")"
+    # No accessibility bus runs here: GTK would only try to reach one (and keep what it made).
+    export NO_AT_BRIDGE=1
 }
 
 # Starts a private MariaDB on a free loopback port and loads the schema (and optional extra SQL files).
