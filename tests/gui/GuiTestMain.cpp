@@ -1,5 +1,7 @@
 // Starts the toolkit on the test display without running its main loop, runs the GUI tests in a
 // scratch working directory, and turns the toolkit's assertions into test failures.
+#include "app/Http.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
@@ -43,6 +45,8 @@ std::string MakeWorkingDirectory() {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    // Before the version check's thread may make a request.
+    http::Initialize();
     const std::string work = MakeWorkingDirectory();
 
     wxApp::SetInstance(new TestApp);
