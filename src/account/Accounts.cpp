@@ -15,6 +15,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -111,6 +112,10 @@ panel_with_stc* Accounts::BuildFormPage(bool registration) {
             "By registering, you will gain access to your own personal \"cloud\", meaning you "
             "can save your snippets on a server privately to access from anywhere!",
             wxDefaultPosition, wxSize(260, 40));
+        // Wrapped at its width and as tall as its lines need: with larger desktop fonts three
+        // lines do not fit into 40 pixels.
+        note->Wrap(260);
+        note->SetMinSize(wxSize(260, std::max(40, note->GetBestSize().GetHeight())));
         column->Add(note, 0, wxALIGN_CENTER);
     }
 
