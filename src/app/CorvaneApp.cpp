@@ -32,8 +32,8 @@ public:
 } // namespace
 
 bool CorvaneApp::OnInit() {
-    // Before any thread may make an HTTP request.
-    http::Initialize();
+    // Loads while the splash screen and the frame are made; the first request waits for it.
+    http::Preload();
     wxInitAllImageHandlers();
     const bool exit_when_idle = std::getenv(kExitWhenIdle) != nullptr;
     if (exit_when_idle)

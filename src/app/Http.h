@@ -10,9 +10,13 @@
 // accepts and never answers, drips one byte a second).
 namespace http {
 
-// Prepares the HTTP client library. Call once on the main thread before any other thread may
-// make a request; later calls do nothing.
-void Initialize();
+// Starts loading the HTTP client library on a thread of its own, so that start-up goes on
+// meanwhile (the library and the ones it needs take a noticeable part of a start). Optional.
+void Preload();
+// Prepares the HTTP client library (waiting for a preload under way). Call on the main thread
+// before any other thread may make a request; later calls do nothing. False when the library
+// cannot be loaded: every request then fails.
+bool Initialize();
 
 struct Limits {
     long connect_timeout_ms = 2000;
