@@ -31,7 +31,7 @@ std::shared_future<void*>& Loading() {
     return loading;
 }
 
-void* LoadLibrary() { return ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL); }
+void* LoadLibrary() { return ::dlopen("libcurl.so.4", RTLD_LAZY | RTLD_LOCAL); }
 
 template <typename F> bool Resolve(void* library, const char* name, F& function) {
     function = reinterpret_cast<F>(::dlsym(library, name));
