@@ -14,6 +14,8 @@
 namespace http {
 namespace {
 
+// libcurl is loaded at run time rather than linked: it and the two dozen libraries it needs take
+// a noticeable part of a start, which a load on a thread of its own keeps off the GUI thread.
 // The library's entry points, looked up once it is loaded.
 struct Library {
     decltype(&curl_global_init) global_init = nullptr;
@@ -31,6 +33,7 @@ std::shared_future<void*>& Loading() {
     return loading;
 }
 
+// The library stays loaded until the process ends: requests may be under way until then.
 void* LoadLibrary() { return ::dlopen("libcurl.so.4", RTLD_LAZY | RTLD_LOCAL); }
 
 template <typename F> bool Resolve(void* library, const char* name, F& function) {
