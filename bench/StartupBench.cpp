@@ -3,12 +3,17 @@
 // its window (CORVANE_EXIT_WHEN_IDLE), in a scratch working directory holding icons/. Prints the
 // medians and their ratio, and whether the program reached the database.
 //
-//   startup_bench [--runs N] [--unreachable]
+//   startup_bench [--runs N] [--unreachable] [--silent-update]
 //
 // The database is what the environment says (CORVANE_DB_HOST, CORVANE_DB_PORT); --unreachable
-// points the program at a closed port instead.
+// points the program at a closed port instead. The update service is CORVANE_UPDATE_HOST (the
+// private nginx of scripts/services.sh answers the current version); --silent-update points the
+// program at a socket of this benchmark that accepts connections and never answers.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -96,8 +101,25 @@ double Median(std::vector<double> values) {
 }
 
 void Usage() {
-    std::fprintf(stderr, "usage: startup_bench [--runs N (>= %d, default %d)] [--unreachable]\n",
+    std::fprintf(stderr,
+                 "usage: startup_bench [--runs N (>= %d, default %d)] [--unreachable] "
+                 "[--silent-update]\n",
                  kMinimumRuns, kDefaultRuns);
+}
+
+// A loopback port that completes every connect (the kernel's backlog) and never answers; the
+// socket stays open until the benchmark ends. "127.0.0.1:port", or empty on failure.
+std::string SilentHost() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(fd, 128) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return std::string();
+    return "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
 }
 
 } // namespace
@@ -105,11 +127,14 @@ void Usage() {
 int main(int argc, char** argv) {
     int runs = kDefaultRuns;
     bool unreachable = false;
+    bool silent_update = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--unreachable") == 0) {
             unreachable = true;
+        } else if (std::strcmp(argv[i], "--silent-update") == 0) {
+            silent_update = true;
         } else {
             Usage();
             return 2;
@@ -143,6 +168,14 @@ int main(int argc, char** argv) {
     setenv("CORVANE_EXIT_WHEN_IDLE", "1", 1);
     if (unreachable)
         setenv("CORVANE_DB_PORT", "1", 1); // nothing listens on port 1: refused at once
+    if (silent_update) {
+        const std::string host = SilentHost();
+        if (host.empty()) {
+            std::perror("listening socket");
+            return 1;
+        }
+        setenv("CORVANE_UPDATE_HOST", host.c_str(), 1);
+    }
     struct sigaction on_alarm {};
     on_alarm.sa_handler = KillChild;
     sigaction(SIGALRM, &on_alarm, nullptr);
@@ -191,5 +224,8 @@ int main(int argc, char** argv) {
                 db_failures == 0      ? "reachable in every launch"
                 : db_failures == runs ? "unreachable in every launch"
                                       : "reachable in some launches only");
+    const char* update = std::getenv("CORVANE_UPDATE_HOST");
+    std::printf("  update      %s%s\n", update ? update : "(build default host)",
+                silent_update ? " (accepts and never answers)" : "");
     return 0;
 }

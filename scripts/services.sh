@@ -46,6 +46,37 @@ start_xvfb() {
     export NO_AT_BRIDGE=1
 }
 
+# Starts a private nginx on a free loopback port for the two HTTP services. /ip.php answers the
+# caller's address; the update service answers from files under $CORVANE_TEST_HTTP_ROOT:
+#   PREFIX/app-ext/version-OS.txt   the body of PREFIX/app-ext/version.php?os=OS (404 when missing)
+#   PREFIX/app-ext/changelog.txt    the changelog
+#   PREFIX/download.html            the page of PREFIX/download.php
+# PREFIX is empty for the default answers (the current version). A test writes its own answers
+# into a directory of its own and points CORVANE_UPDATE_HOST at host:port/that-directory.
+start_http() {
+    local dir="$SERVICES_DIR/http" port i
+    port=$(free_port)
+    mkdir -p "$dir/www/app-ext" "$dir/temp"
+    printf '2.1.1a-linux' >"$dir/www/app-ext/version-linux.txt"
+    printf 'Corvane 2.1.1a\n\n- Snippets on disk and in the cloud.\n' >"$dir/www/app-ext/changelog.txt"
+    printf '<html><body><h1>Corvane downloads</h1></body></html>\n' >"$dir/www/download.html"
+    sed -e "s|@DIR@|$dir|g" -e "s|@PORT@|$port|g" -e "s|@USER@|$(id -un)|g" \
+        "$CORVANE_ROOT/scripts/nginx.conf.in" >"$dir/nginx.conf"
+    nginx -c "$dir/nginx.conf" -e "$dir/error.log" 2>>"$dir/error.log" &
+    SERVICE_PIDS+=($!)
+    for i in $(seq 100); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+        sleep 0.05
+    done
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || {
+        echo "nginx did not start; see $dir/error.log" >&2
+        return 1
+    }
+    export CORVANE_IP_ECHO_HOST=127.0.0.1:$port
+    export CORVANE_UPDATE_HOST=127.0.0.1:$port
+    export CORVANE_TEST_HTTP_ROOT=$dir/www
+}
+
 # Starts a private MariaDB on a free loopback port and loads the schema (and optional extra SQL files).
 start_db() {
     local dir="$SERVICES_DIR/db" port

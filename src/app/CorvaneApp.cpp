@@ -1,9 +1,11 @@
 #include "app/CorvaneApp.h"
 
 #include "app/CorvaneFrame.h"
+#include "app/Http.h"
 #include "app/Platform.h"
 #include "app/Resources.h"
 #include "app/WxPrompts.h"
+#include "update/UpdateCheck.h"
 
 #include <wx/image.h>
 #include <wx/splash.h>
@@ -30,6 +32,8 @@ public:
 } // namespace
 
 bool CorvaneApp::OnInit() {
+    // Loads while the splash screen and the frame are made; the first request waits for it.
+    http::Preload();
     wxInitAllImageHandlers();
     const bool exit_when_idle = std::getenv(kExitWhenIdle) != nullptr;
     // Prompts installed before start-up (a test's scripted answers) stay in force.
@@ -58,6 +62,8 @@ bool CorvaneApp::OnInit() {
 
     if (splash_alive)
         splash_alive->Destroy();
+    // The answer is awaited off the GUI thread: the window responds meanwhile.
+    UpdateCheck::Start(frame);
     if (exit_when_idle)
         Bind(wxEVT_IDLE, [this](wxIdleEvent&) { ExitMainLoop(); });
     return true;

@@ -1,11 +1,14 @@
 #include "app/CorvaneFrame.h"
 
+#include "account/Accounts.h"
 #include "app/Interface.h"
 #include "app/Platform.h"
 #include "app/ProcessLifetime.h"
 #include "app/Prompts.h"
 #include "editor/snippet_stc.h"
 #include "storage/Database.h"
+#include "update/VersionCheck.h"
+#include "update/auto_update.h"
 
 #include <wx/aui/auibook.h>
 #include <wx/gdicmn.h>
@@ -326,17 +329,11 @@ void CorvaneFrame::OnOpenShell(wxCommandEvent&) {
     }
 }
 
-void CorvaneFrame::OnLogin(wxCommandEvent&) {
-    // Accounts arrive with their own feature.
-}
+void CorvaneFrame::OnLogin(wxCommandEvent&) { Accounts(*workspace_).Login(); }
 
-void CorvaneFrame::OnLogout(wxCommandEvent&) {
-    // Accounts arrive with their own feature.
-}
+void CorvaneFrame::OnLogout(wxCommandEvent&) { Accounts(*workspace_).Logout(); }
 
-void CorvaneFrame::OnRegister(wxCommandEvent&) {
-    // Accounts arrive with their own feature.
-}
+void CorvaneFrame::OnRegister(wxCommandEvent&) { workspace_->ShowRegisterPage(); }
 
 void CorvaneFrame::OnSharedSnippets(wxCommandEvent&) {
     // Sharing arrives with its own feature.
@@ -352,9 +349,10 @@ void CorvaneFrame::OnAbout(wxCommandEvent&) {
 }
 
 void CorvaneFrame::OnViewChangelog(wxCommandEvent&) {
-    // The update window arrives with the update check.
+    // A fresh window that asks the service for the changelog again.
+    auto_update::Open();
 }
 
 void CorvaneFrame::OnUpdateNow(wxCommandEvent&) {
-    // The download page arrives with the update check.
+    Prompts::Current().OpenUrl(wxString::FromUTF8(update::DownloadUrl()));
 }

@@ -1,5 +1,6 @@
 #include "app/Interface.h"
 
+#include "account/Accounts.h"
 #include "app/CaptionNumbering.h"
 #include "browse/SnippetBrowser.h"
 #include "clipboard/ClipRecorder.h"
@@ -17,11 +18,20 @@ wxBEGIN_EVENT_TABLE(Interface, wxPanel)
     EVT_BUTTON(Interface::ID_CLEAR_CLIPBOARD_LOG, Interface::ClearClipboardLog)
     EVT_BUTTON(Interface::ID_EXPAND_ALL, Interface::OnExpandAll)
     EVT_BUTTON(Interface::ID_COLLAPSE_ALL, Interface::OnCollapseAll)
+    EVT_BUTTON(Accounts::ID_LOGIN, Interface::CheckLogin)
+    EVT_BUTTON(Accounts::ID_REGISTER, Interface::RegisterUser)
+    EVT_TEXT(Accounts::ID_USER_NAME, Interface::OnUserNameText)
+    EVT_TEXT(Accounts::ID_PASSWORD, Interface::OnPasswordText)
+    EVT_CHECKBOX(Accounts::ID_REMEMBER_ME, Interface::OnRememberMe)
 wxEND_EVENT_TABLE()
 
 Interface::Interface(wxWindow* parent, Database* connection)
     : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxNO_BORDER),
       connection_(connection) {
+    // A remembered user starts logged in, so the tree below shows their cloud snippets at once.
+    if (connection_ != nullptr)
+        current_user_id_ = Accounts::RememberedUser(*connection_);
+
     browse_public_button_ = new wxButton(this, ID_BROWSE_PUBLIC, "Browse Public Snippets",
                                          wxPoint(5, 5), wxSize(200, 23), 0);
     expand_button_ =
@@ -157,3 +167,17 @@ void Interface::ClearClipboardLog(wxCommandEvent&) {
 void Interface::OnExpandAll(wxCommandEvent&) { tree_->ExpandAll(); }
 
 void Interface::OnCollapseAll(wxCommandEvent&) { tree_->CollapseAll(); }
+
+void Interface::ShowLoginPage() { Accounts(*this).ShowLoginPage(); }
+
+void Interface::ShowRegisterPage() { Accounts(*this).ShowRegisterPage(); }
+
+void Interface::CheckLogin(wxCommandEvent&) { Accounts(*this).CheckLogin(); }
+
+void Interface::RegisterUser(wxCommandEvent&) { Accounts(*this).RegisterUser(); }
+
+void Interface::OnUserNameText(wxCommandEvent& event) { form_.user_name = event.GetString(); }
+
+void Interface::OnPasswordText(wxCommandEvent& event) { form_.password = event.GetString(); }
+
+void Interface::OnRememberMe(wxCommandEvent& event) { form_.remember_me = event.IsChecked(); }

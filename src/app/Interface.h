@@ -1,5 +1,7 @@
 #pragma once
 
+#include "account/AccountForm.h"
+
 #include <wx/panel.h>
 
 class ClipRecorder;
@@ -51,6 +53,11 @@ public:
     // Index of the first page of that kind, or -1.
     int FindPage(const wxString& kind) const;
 
+    // The login and registration pages (one of each at most).
+    void ShowLoginPage();
+    void ShowRegisterPage();
+    AccountForm& Form() { return form_; }
+
     // The logged-in user's id as decimal text; empty when nobody is logged in.
     const wxString& CurrentUserId() const { return current_user_id_; }
     void SetCurrentUserId(const wxString& uid) { current_user_id_ = uid; }
@@ -63,6 +70,11 @@ private:
     void ClearClipboardLog(wxCommandEvent& event);
     void OnExpandAll(wxCommandEvent& event);
     void OnCollapseAll(wxCommandEvent& event);
+    void CheckLogin(wxCommandEvent& event);
+    void RegisterUser(wxCommandEvent& event);
+    void OnUserNameText(wxCommandEvent& event);
+    void OnPasswordText(wxCommandEvent& event);
+    void OnRememberMe(wxCommandEvent& event);
 
     wxString current_user_id_;
     Database* connection_;
@@ -73,6 +85,7 @@ private:
     wxButton* clear_log_button_ = nullptr;
     ClipRecorder* clip_log_ = nullptr;
     wxAuiNotebook* notebook_ = nullptr;
+    AccountForm form_;
 
     wxDECLARE_EVENT_TABLE();
 };

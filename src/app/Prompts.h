@@ -36,6 +36,8 @@ public:
     virtual std::optional<wxString> AskSaveFile(const SaveFileRequest& request) = 0;
     // The save-destination dialog; `ask_destination` offers "My Cloud" beside the local save.
     virtual SaveDestinationAnswer AskSaveDestination(bool ask_destination) = 0;
+    // Opens a web page in the desktop's browser, without waiting; a failure is not reported.
+    virtual void OpenUrl(const wxString& url) = 0;
 
     // The prompts in force; installing one returns the previous one.
     static Prompts& Current();

@@ -4,7 +4,9 @@
 
 #include <wx/app.h>
 #include <wx/filedlg.h>
+#include <wx/log.h>
 #include <wx/msgdlg.h>
+#include <wx/utils.h>
 
 namespace {
 // Dialogs that belong to the main window are parented to it; message boxes have no parent.
@@ -33,4 +35,10 @@ SaveDestinationAnswer WxPrompts::AskSaveDestination(bool ask_destination) {
     cloud_or_local dialog(MainWindow(), ask_destination);
     dialog.ShowModal();
     return SaveDestinationAnswer{dialog.Result(), dialog.Title(), dialog.Language()};
+}
+
+void WxPrompts::OpenUrl(const wxString& url) {
+    // The toolkit hands the address to xdg-open here; its complaints would open a log window.
+    wxLogNull quiet;
+    wxLaunchDefaultBrowser(url, 0);
 }

@@ -9,4 +9,5 @@ public:
     bool AskYesNo(const wxString& message, const wxString& caption) override;
     std::optional<wxString> AskSaveFile(const SaveFileRequest& request) override;
     SaveDestinationAnswer AskSaveDestination(bool ask_destination) override;
+    void OpenUrl(const wxString& url) override;
 };

@@ -78,4 +78,33 @@ wxString RemoveFavourite(const wxString& uid, const wxString& sid) {
     return "DELETE FROM favourites WHERE uid = " + uid + " AND sid = " + sid + " LIMIT 1";
 }
 
+wxString RememberedUser(const Database& db, const wxString& address) {
+    return "SELECT uid FROM remember WHERE ip = INET_ATON('" + db.Escape(address) + "') LIMIT 1";
+}
+
+wxString UserName(const wxString& uid) {
+    CheckId(uid);
+    return "SELECT username FROM users WHERE uid = " + uid + " LIMIT 1";
+}
+
+wxString CheckLogin(const Database& db, const wxString& user_name, const wxString& password) {
+    return "SELECT uid FROM users WHERE username = '" + db.Escape(user_name) +
+           "' AND password = SHA1('" + db.Escape(password) + "') LIMIT 1";
+}
+
+wxString NameTaken(const Database& db, const wxString& user_name) {
+    return "SELECT * FROM users WHERE username = '" + db.Escape(user_name) + "' LIMIT 1";
+}
+
+wxString AddUser(const Database& db, const wxString& user_name, const wxString& password) {
+    return "INSERT INTO users(username, password) VALUES('" + db.Escape(user_name) + "', SHA1('" +
+           db.Escape(password) + "'))";
+}
+
+wxString RememberUser(const Database& db, const wxString& uid, const wxString& address) {
+    CheckId(uid);
+    return "INSERT INTO remember(uid, ip) VALUES(" + uid + ", INET_ATON('" + db.Escape(address) +
+           "'))";
+}
+
 } // namespace statements

@@ -34,4 +34,18 @@ wxString DeleteOwnSnippet(const wxString& sid, const wxString& uid);
 // Removes one favourite of the user.
 wxString RemoveFavourite(const wxString& uid, const wxString& sid);
 
+// Accounts. The password travels as typed; the server compares and stores its SHA-1.
+// The uid remembered for a public address (read stored, first row).
+wxString RememberedUser(const Database& db, const wxString& address);
+// The user name of a uid.
+wxString UserName(const wxString& uid);
+// The uid of the account with this name and password.
+wxString CheckLogin(const Database& db, const wxString& user_name, const wxString& password);
+// Any account with this name.
+wxString NameTaken(const Database& db, const wxString& user_name);
+// A new account.
+wxString AddUser(const Database& db, const wxString& user_name, const wxString& password);
+// Remembers the user for a public address.
+wxString RememberUser(const Database& db, const wxString& uid, const wxString& address);
+
 } // namespace statements

@@ -50,6 +50,8 @@ void GuiTest::Pump() {
         return;
     while (loop->Pending())
         loop->Dispatch();
+    // Calls queued with CallAfter (also from other threads).
+    wxTheApp->ProcessPendingEvents();
     wxTheApp->ProcessIdle();
 }
 

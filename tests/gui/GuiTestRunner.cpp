@@ -1,5 +1,7 @@
 #include "gui/GuiTestRunner.h"
 
+#include "app/Http.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
@@ -38,6 +40,8 @@ std::string MakeWorkingDirectory() {
 
 int RunGuiTests(wxAppConsole* app, int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    // Before the version check's thread may make a request.
+    http::Initialize();
     const std::string work = MakeWorkingDirectory();
 
     wxApp::SetInstance(app);

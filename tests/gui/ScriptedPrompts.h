@@ -42,6 +42,9 @@ public:
     bool AskYesNo(const wxString& message, const wxString& caption) override;
     std::optional<wxString> AskSaveFile(const SaveFileRequest& request) override;
     SaveDestinationAnswer AskSaveDestination(bool ask_destination) override;
+    // Records the address instead of starting a browser.
+    void OpenUrl(const wxString& url) override { opened_urls_.push_back(url); }
+    const std::vector<wxString>& OpenedUrls() const { return opened_urls_; }
 
 private:
     struct Answer {
@@ -57,6 +60,7 @@ private:
     std::deque<Answer> script_;
     std::vector<Shown> shown_;
     std::function<void()> on_ask_;
+    std::vector<wxString> opened_urls_;
 };
 
 const char* KindName(ScriptedPrompts::Kind kind);

@@ -1,0 +1,74 @@
+#include "storage/Statements.h"
+
+#include "storage/Database.h"
+#include "support/TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class AccountStatementsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.Reset();
+        wxString error;
+        db = Database::Connect(TestDatabase::AppSettings(), &error);
+        ASSERT_TRUE(db) << error;
+    }
+
+    // The first field of the first row, or "none".
+    wxString First(const wxString& statement) {
+        const auto row = db->FirstRow(statement, Fetch::Stored);
+        return row && !row->empty() ? row->front() : wxString("none");
+    }
+
+    TestDatabase server;
+    std::unique_ptr<Database> db;
+};
+
+TEST_F(AccountStatementsTest, TextsAreExactAndQuotedValuesEscaped) {
+    using namespace statements;
+    EXPECT_EQ(RememberedUser(*db, "127.0.0.1"),
+              "SELECT uid FROM remember WHERE ip = INET_ATON('127.0.0.1') LIMIT 1");
+    EXPECT_EQ(UserName("3"), "SELECT username FROM users WHERE uid = 3 LIMIT 1");
+    EXPECT_EQ(CheckLogin(*db, "ann", "pw"),
+              "SELECT uid FROM users WHERE username = 'ann' AND password = SHA1('pw') LIMIT 1");
+    EXPECT_EQ(NameTaken(*db, "ann"), "SELECT * FROM users WHERE username = 'ann' LIMIT 1");
+    EXPECT_EQ(AddUser(*db, "ann", "pw"),
+              "INSERT INTO users(username, password) VALUES('ann', SHA1('pw'))");
+    EXPECT_EQ(RememberUser(*db, "3", "10.0.0.1"),
+              "INSERT INTO remember(uid, ip) VALUES(3, INET_ATON('10.0.0.1'))");
+
+    EXPECT_EQ(CheckLogin(*db, "O'Brien", "a'b\\"),
+              "SELECT uid FROM users WHERE username = 'O\\'Brien' AND password = SHA1('a\\'b\\\\') "
+              "LIMIT 1");
+    EXPECT_EQ(AddUser(*db, "x' OR '1'='1", "p"),
+              "INSERT INTO users(username, password) VALUES('x\\' OR \\'1\\'=\\'1', SHA1('p'))");
+    EXPECT_EQ(RememberedUser(*db, "1') OR ('1"),
+              "SELECT uid FROM remember WHERE ip = INET_ATON('1\\') OR (\\'1') LIMIT 1");
+}
+
+TEST_F(AccountStatementsTest, AccountsAndRememberRowsWorkOnTheServer) {
+    using namespace statements;
+    // A registration as the program sends it, then the checks that find it.
+    ASSERT_TRUE(db->Execute(AddUser(*db, "O'Brien", "s3cr'et"))) << db->LastError();
+    const wxString uid = First(CheckLogin(*db, "O'Brien", "s3cr'et"));
+    ASSERT_TRUE(IsId(uid)) << uid;
+    EXPECT_EQ(server.Query("SELECT password = SHA1('s3cr\\'et') FROM users WHERE uid = " +
+                           uid.utf8_string()),
+              (TestDatabase::Rows{{"1"}}));
+    EXPECT_EQ(First(CheckLogin(*db, "O'Brien", "wrong")), "none");
+    EXPECT_EQ(First(CheckLogin(*db, "x' OR '1'='1", "x' OR '1'='1")), "none");
+    EXPECT_EQ(First(NameTaken(*db, "O'Brien")), uid);
+    EXPECT_EQ(First(NameTaken(*db, "nobody")), "none");
+    EXPECT_EQ(First(UserName(uid)), "O'Brien");
+
+    EXPECT_EQ(First(RememberedUser(*db, "192.0.2.7")), "none");
+    ASSERT_TRUE(db->Execute(RememberUser(*db, uid, "192.0.2.7"))) << db->LastError();
+    EXPECT_EQ(First(RememberedUser(*db, "192.0.2.7")), uid);
+    EXPECT_EQ(First(RememberedUser(*db, "192.0.2.8")), "none");
+    EXPECT_EQ(server.Query("SELECT uid, INET_NTOA(ip) FROM remember"),
+              (TestDatabase::Rows{{uid.utf8_string(), "192.0.2.7"}}));
+}
+
+} // namespace

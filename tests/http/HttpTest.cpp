@@ -1,0 +1,92 @@
+#include "app/Http.h"
+
+#include "support/HttpService.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+TEST(HttpTest, OnlyATwoHundredReplyIsAnAnswer) {
+    const auto echo = http::Get(http::ServiceUrl(http::Service::IpEcho, "/ip.php"));
+    ASSERT_TRUE(echo);
+    EXPECT_EQ(echo->body, "127.0.0.1");
+    EXPECT_FALSE(echo->cut);
+
+    // An error page has a body, but it is not an answer.
+    UpdateAnswers answers;
+    EXPECT_FALSE(http::Get(answers.BaseUrl() + "/app-ext/version.php?os=linux"));
+    answers.SetVersion("");
+    const auto empty = http::Get(answers.BaseUrl() + "/app-ext/version.php?os=linux");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->body, "");
+
+    const auto start = Clock::now();
+    EXPECT_FALSE(http::Get("http://" + RefusingHost() + "/ip.php"));
+    EXPECT_LT(SecondsSince(start), 1.0);
+    EXPECT_FALSE(http::Get(""));
+    EXPECT_FALSE(http::Get("ftp://127.0.0.1/ip.php"));
+}
+
+TEST(HttpTest, BodyIsReadUpToTheLimitOnly) {
+    UpdateAnswers answers;
+    const std::string text(5000, 'x');
+    answers.SetChangelog(text);
+    http::Limits limits;
+    limits.max_body_bytes = 1000;
+    const auto cut = http::Get(answers.BaseUrl() + "/app-ext/changelog.txt", limits);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->body, text.substr(0, 1000));
+    EXPECT_TRUE(cut->cut);
+
+    limits.max_body_bytes = 5000;
+    const auto whole = http::Get(answers.BaseUrl() + "/app-ext/changelog.txt", limits);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->body, text);
+    EXPECT_FALSE(whole->cut);
+}
+
+TEST(HttpTest, ServerThatNeverAnswersIsGivenUpAfterTheTimeoutOrWhenCancelled) {
+    SilentServer silent;
+    const std::string url = "http://" + silent.Host() + "/ip.php";
+    auto start = Clock::now();
+    EXPECT_FALSE(http::Get(url));
+    const double waited = SecondsSince(start);
+    EXPECT_GT(waited, 2.5);
+    EXPECT_LT(waited, 5.0);
+
+    std::atomic<bool> cancel{false};
+    std::thread canceller([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        cancel = true;
+    });
+    start = Clock::now();
+    EXPECT_FALSE(http::Get(url, http::Limits{}, &cancel));
+    EXPECT_LT(SecondsSince(start), 2.0);
+    canceller.join();
+}
+
+TEST(HttpTest, ServiceHostsComeFromTheEnvironmentOrTheBuild) {
+    {
+        ScopedEnv echo("CORVANE_IP_ECHO_HOST", "192.0.2.1:81/base");
+        EXPECT_EQ(http::ServiceUrl(http::Service::IpEcho, "/ip.php"),
+                  "http://192.0.2.1:81/base/ip.php");
+        ScopedEnv update("CORVANE_UPDATE_HOST", "updates.test");
+        EXPECT_EQ(http::ServiceUrl(http::Service::Update, "/download.php"),
+                  "http://updates.test/download.php");
+    }
+    // Unset or empty, the build's settings hold.
+    ScopedEnv empty("CORVANE_UPDATE_HOST", "");
+    EXPECT_EQ(http::ServiceUrl(http::Service::Update, "/download.php"),
+              "http://127.0.0.1:8080/download.php");
+}
+
+} // namespace
