@@ -295,9 +295,7 @@ void CorvaneFrame::OnRegister(wxCommandEvent&) {
     // Accounts arrive with their own feature.
 }
 
-void CorvaneFrame::OnSharedSnippets(wxCommandEvent&) {
-    // Sharing arrives with its own feature.
-}
+void CorvaneFrame::OnSharedSnippets(wxCommandEvent&) { workspace_->ShowSharedSnippets(); }
 
 void CorvaneFrame::OnAbout(wxCommandEvent&) {
     Prompts::Current().ShowMessage(

@@ -10,6 +10,6 @@ public:
     explicit panel_with_stc(wxWindow* parent);
 
     snippet_stc* stc = nullptr; // the page's editor, a child of the page; null on form pages
-    wxString kind;              // "", "new-snippet", "login", "register", "manage-shared"
-    wxString path;              // the local file the page was loaded from or last saved to
+    wxString kind; // "", "new-snippet", "login", "register", "manage-shared", "public-browser"
+    wxString path; // the local file the page was loaded from or last saved to
 };
