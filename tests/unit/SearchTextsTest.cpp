@@ -7,22 +7,14 @@ namespace {
 using Words = std::vector<wxString>;
 using namespace search_texts;
 
-TEST(SearchTextsTest, TitleSplitsAtBlanksWithoutStopWordsAndTrimsLongWords) {
-    EXPECT_EQ(TitleWords("quick sorting algorithm"), (Words{"quick", "sorting", "lgorith"}));
-    // "a" is a stop word; the empty word between the two blanks is left out.
-    EXPECT_EQ(TitleWords("a  b"), Words{"b"});
-    EXPECT_TRUE(TitleWords("the in at of a").empty());
-    EXPECT_TRUE(TitleWords("").empty());
-    // Stop words are compared exactly; only code 32 separates words.
+// Stop words, empty words and the worked example are checked on the statement itself.
+TEST(SearchTextsTest, TitleWordsCountCharactersAndSplitOnlyAtBlanks) {
     EXPECT_EQ(TitleWords("The A x\ty"), (Words{"The", "A", "x\ty"}));
-    // Seven characters stay whole, eight lose both ends; characters, not bytes, are counted.
     EXPECT_EQ(TitleWords("1234567 12345678"), (Words{"1234567", "234567"}));
     // "déjà-vu" has 7 characters in 9 bytes and stays whole; "déjà-vus" has 8.
     EXPECT_EQ(TitleWords(wxString::FromUTF8("d\xC3\xA9j\xC3\xA0-vu d\xC3\xA9j\xC3\xA0-vus")),
               (Words{wxString::FromUTF8("d\xC3\xA9j\xC3\xA0-vu"),
                      wxString::FromUTF8("\xC3\xA9j\xC3\xA0-vu")}));
-    // Quotes and wildcards are left to the statement's escaping.
-    EXPECT_EQ(TitleWords("O'Brien 100%"), (Words{"O'Brien", "100%"}));
 }
 
 TEST(SearchTextsTest, MaximumIsDigitsOrNothing) {
@@ -32,17 +24,6 @@ TEST(SearchTextsTest, MaximumIsDigitsOrNothing) {
          {"1 UNION SELECT password FROM users", "-1", "1e3", "1.5", "+2", "10,20", "1 ", "0x10"})
         EXPECT_FALSE(IsMaximum(maximum)) << maximum;
     EXPECT_FALSE(IsMaximum(wxString::FromUTF8("\xEF\xBC\x91"))); // fullwidth 1
-}
-
-TEST(SearchTextsTest, CaptionAndInformationLine) {
-    EXPECT_EQ(ResultsCaption("C", "quick sort"), "C quick sort");
-    EXPECT_EQ(ResultsCaption("", "quick sort"), " quick sort");
-    EXPECT_EQ(InformationLabel("Quick sort", "C++", "ann", "1"),
-              " Title: Quick sort    Language: C++    Author: ann        (1 view)");
-    EXPECT_EQ(InformationLabel("Quick sort", "C++", "ann", "2"),
-              " Title: Quick sort    Language: C++    Author: ann        (2 views)");
-    EXPECT_EQ(InformationLabel("t", "l", "a", "11"),
-              " Title: t    Language: l    Author: a        (11 views)");
 }
 
 TEST(SearchTextsTest, DownloadNamesStayInsideTheDownloadsDirectory) {
