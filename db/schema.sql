@@ -16,14 +16,16 @@ CREATE TABLE IF NOT EXISTS users (
     UNIQUE KEY users_username (username)
 ) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
 
--- Title, language and content compare byte for byte (binary, no trailing-space padding): the
--- program finds a snippet it has just stored by comparing all three with "=", and must not
--- match "ABC" for "abc" or "x " for "x". Languages are grouped case-sensitively anyway.
+-- Content compares byte for byte (binary, no trailing-space padding): the program finds a
+-- snippet it has just stored by comparing title, language and content with "=", and a text must
+-- never stand for another. Titles and languages ignore case and accents (without padding), so
+-- that a search for "quick" finds "Quick sort" and languages spelt "C" and "c" sort together;
+-- the snippet trees still make one node per run of exactly equal languages.
 CREATE TABLE IF NOT EXISTS snippets (
     sid INT UNSIGNED NOT NULL AUTO_INCREMENT,
     uid INT UNSIGNED NOT NULL,
-    title VARCHAR(255) COLLATE utf8mb4_nopad_bin NOT NULL,
-    language VARCHAR(64) COLLATE utf8mb4_nopad_bin NULL,
+    title VARCHAR(255) COLLATE utf8mb4_unicode_520_nopad_ci NOT NULL,
+    language VARCHAR(64) COLLATE utf8mb4_unicode_520_nopad_ci NULL,
     content LONGTEXT COLLATE utf8mb4_nopad_bin NOT NULL,
     public TINYINT(1) NOT NULL DEFAULT 0,
     approved TINYINT(1) NOT NULL DEFAULT 0,
@@ -31,8 +33,11 @@ CREATE TABLE IF NOT EXISTS snippets (
     PRIMARY KEY (sid),
     -- A user's own snippets by language (the snippet tree, the new-sid lookup).
     KEY snippets_owner (uid, language),
-    -- The public search and its language list.
-    KEY snippets_published (public, approved, language)
+    -- The public search, with or without a language. The title words are tested on the index
+    -- entries, so only the rows found are read.
+    KEY snippets_published (public, approved, language, title),
+    -- The language list (one index entry per language), and the search in one language.
+    KEY snippets_language (language, public, approved, title)
 ) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
 
 -- The primary key also serves the lookups of one user's favourites.

@@ -335,9 +335,7 @@ void CorvaneFrame::OnLogout(wxCommandEvent&) { Accounts(*workspace_).Logout(); }
 
 void CorvaneFrame::OnRegister(wxCommandEvent&) { workspace_->ShowRegisterPage(); }
 
-void CorvaneFrame::OnSharedSnippets(wxCommandEvent&) {
-    // Sharing arrives with its own feature.
-}
+void CorvaneFrame::OnSharedSnippets(wxCommandEvent&) { workspace_->ShowSharedSnippets(); }
 
 void CorvaneFrame::OnAbout(wxCommandEvent&) {
     Prompts::Current().ShowMessage(

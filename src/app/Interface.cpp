@@ -2,7 +2,9 @@
 
 #include "account/Accounts.h"
 #include "app/CaptionNumbering.h"
+#include "browse/SharedSnippetsPage.h"
 #include "browse/SnippetBrowser.h"
+#include "browse/public_browser.h"
 #include "clipboard/ClipRecorder.h"
 #include "editor/panel_with_stc.h"
 #include "editor/snippet_stc.h"
@@ -23,6 +25,7 @@ wxBEGIN_EVENT_TABLE(Interface, wxPanel)
     EVT_TEXT(Accounts::ID_USER_NAME, Interface::OnUserNameText)
     EVT_TEXT(Accounts::ID_PASSWORD, Interface::OnPasswordText)
     EVT_CHECKBOX(Accounts::ID_REMEMBER_ME, Interface::OnRememberMe)
+    EVT_BUTTON(Interface::ID_SHARE_SNIPPET, Interface::ShareSnippet)
 wxEND_EVENT_TABLE()
 
 Interface::Interface(wxWindow* parent, Database* connection)
@@ -140,7 +143,13 @@ snippet_stc* Interface::CurrentEditor() {
     if (selected == wxNOT_FOUND)
         return nullptr;
     const panel_with_stc* page = EditorPage(static_cast<size_t>(selected));
-    return page ? page->stc : nullptr;
+    if (page == nullptr)
+        return nullptr;
+    if (page->kind == "public-browser") {
+        const auto* browser = dynamic_cast<const public_browser*>(page);
+        return browser ? browser->CurrentResultEditor() : nullptr;
+    }
+    return page->stc;
 }
 
 void Interface::FocusCurrentEditor() {
@@ -157,7 +166,40 @@ void Interface::SaveToFile(const wxString& subdirectory, const wxString& file_na
 }
 
 void Interface::ShowPublicBrowser(wxCommandEvent&) {
-    // The public search page arrives with the search feature.
+    const int existing = FindPage("public-browser");
+    if (existing != -1) {
+        notebook_->SetSelection(static_cast<size_t>(existing));
+        return;
+    }
+    auto* page = new public_browser(notebook_, this, connection_);
+    page->kind = "public-browser";
+    notebook_->AddPage(page, "Public Snippets", true);
+}
+
+void Interface::ShowSharedSnippets() {
+    if (!current_user_id_.empty()) {
+        const int existing = FindPage("manage-shared");
+        if (existing != -1) {
+            notebook_->SetSelection(static_cast<size_t>(existing));
+            return;
+        }
+    }
+    auto* page = new SharedSnippetsPage(notebook_, this);
+    shared_page_ = page;
+    notebook_->AddPage(page, "Shared Snippets", true);
+}
+
+void Interface::ShareSnippet(wxCommandEvent& event) {
+    // The arrow shares from the lists beside it. With several shared-snippets pages open (made
+    // while logged out), the most recent page's lists would be the wrong ones.
+    SharedSnippetsPage* page = nullptr;
+    for (auto* window = wxDynamicCast(event.GetEventObject(), wxWindow);
+         window != nullptr && page == nullptr; window = window->GetParent())
+        page = dynamic_cast<SharedSnippetsPage*>(window);
+    if (page == nullptr)
+        page = shared_page_;
+    if (page != nullptr)
+        page->ShareSelected();
 }
 
 void Interface::ClearClipboardLog(wxCommandEvent&) {

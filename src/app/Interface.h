@@ -3,9 +3,11 @@
 #include "account/AccountForm.h"
 
 #include <wx/panel.h>
+#include <wx/weakref.h>
 
 class ClipRecorder;
 class Database;
+class SharedSnippetsPage;
 class SnippetBrowser;
 class panel_with_stc;
 class snippet_stc;
@@ -24,6 +26,7 @@ public:
         ID_EXPAND_ALL = 6000,
         ID_COLLAPSE_ALL = 6001,
         ID_BROWSE_PUBLIC = 6002,
+        ID_SHARE_SNIPPET = 6008,
     };
 
     // `connection` may be null: the cloud is then unavailable for the whole run.
@@ -37,7 +40,8 @@ public:
     // Opens a cloud snippet in a new page, read-only when it is public.
     void OpenCloudSnippet(const snippet_info& info);
 
-    // The editor of the selected page, or null when the page has none.
+    // The editor of the selected page, or null when the page has none. On the public search page,
+    // the editor of its selected results page (none before one was selected).
     snippet_stc* CurrentEditor();
     void FocusCurrentEditor();
 
@@ -45,6 +49,10 @@ public:
     void SaveSnippet(int index);
     void SaveToCloud();
     void SaveToFile(const wxString& subdirectory, const wxString& file_name);
+
+    // Selects the shared-snippets page, or opens one. Only while somebody is logged in is an
+    // open page reused.
+    void ShowSharedSnippets();
 
     // Pages by index and kind.
     wxAuiNotebook* Notebook() const { return notebook_; }
@@ -67,6 +75,7 @@ public:
 
 private:
     void ShowPublicBrowser(wxCommandEvent& event);
+    void ShareSnippet(wxCommandEvent& event);
     void ClearClipboardLog(wxCommandEvent& event);
     void OnExpandAll(wxCommandEvent& event);
     void OnCollapseAll(wxCommandEvent& event);
@@ -86,6 +95,8 @@ private:
     ClipRecorder* clip_log_ = nullptr;
     wxAuiNotebook* notebook_ = nullptr;
     AccountForm form_;
+    // The most recently created shared-snippets page, with its two lists; null once closed.
+    wxWeakRef<SharedSnippetsPage> shared_page_;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -150,6 +150,21 @@ snippet_info SnippetBrowser::ReadSelectedLocal() const {
     return info;
 }
 
+std::optional<snippet_info> SnippetBrowser::SelectedLocalSnippet() const {
+    const wxTreeItemId item = GetSelection();
+    if (!item.IsOk() || ItemHasChildren(item) || IsGroupNode(item) || RecordFor(item) != nullptr)
+        return std::nullopt;
+    std::optional<wxString> content = local_store::ReadText(LocalPath(item));
+    if (!content)
+        return std::nullopt;
+    snippet_info info;
+    info.title = GetItemText(item);
+    info.language = local_store::LanguageFromNames(NamesFromTop(item, false));
+    info.content.swap(*content);
+    info.uid = owner_ ? owner_->CurrentUserId() : wxString();
+    return info;
+}
+
 bool SnippetBrowser::IsGroupNode(const wxTreeItemId& item) const {
     for (const wxTreeItemId& group : group_nodes_) {
         if (group == item)

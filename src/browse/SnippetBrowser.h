@@ -4,6 +4,7 @@
 
 #include <wx/treectrl.h>
 
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -29,6 +30,9 @@ public:
     wxString SelectedSid() const;
     // The selected local snippet as a record; empty content when it cannot be read as a file.
     snippet_info ReadSelectedLocal() const;
+    // The same, or nothing when the selection is no readable file of the local store (nothing
+    // selected, a group, a folder, a cloud snippet, a file gone or unreadable).
+    std::optional<snippet_info> SelectedLocalSnippet() const;
 
     // The local path a node of the Local branch stands for.
     wxString LocalPath(const wxTreeItemId& item) const;

@@ -12,8 +12,8 @@ public:
     explicit panel_with_stc(wxWindow* parent);
 
     snippet_stc* stc = nullptr; // the page's editor, a child of the page; null on form pages
-    wxString kind;              // "", "new-snippet", "login", "register", "manage-shared"
-    wxString path;              // the local file the page was loaded from or last saved to
+    wxString kind; // "", "new-snippet", "login", "register", "manage-shared", "public-browser"
+    wxString path; // the local file the page was loaded from or last saved to
     // How that file's bytes were read, so that saving writes them back the same way.
     local_store::Encoding encoding = local_store::Encoding::Utf8;
 };

@@ -107,4 +107,65 @@ wxString RememberUser(const Database& db, const wxString& uid, const wxString& a
            "'))";
 }
 
+wxString Languages() { return "SELECT DISTINCT language FROM snippets ORDER BY language"; }
+
+wxString SearchPublic(const Database& db, const std::vector<wxString>& words,
+                      const wxString& language, const wxString& maximum) {
+    wxASSERT_MSG(maximum.empty() || IsId(maximum), "the maximum is not a count");
+    wxString statement =
+        "SELECT language, title, content, sid FROM snippets WHERE public = 1 AND approved = 1 ";
+    if (!words.empty()) {
+        statement += "AND ( ";
+        for (size_t i = 0; i < words.size(); ++i) {
+            if (i > 0)
+                statement += "AND ";
+            statement += "title LIKE '%" + db.Escape(words[i]) + "%' ";
+        }
+        statement += " ) ";
+    }
+    if (!language.empty())
+        statement += "AND language = '" + db.Escape(language) + "' ";
+    statement += "ORDER BY language ";
+    if (!maximum.empty())
+        statement += "LIMIT " + maximum;
+    return statement;
+}
+
+wxString SnippetDetails(const wxString& sid) {
+    CheckId(sid);
+    return wxString("SELECT snippets.title, snippets.language, users.username, snippets.views+1 ") +
+           "FROM snippets, users " + "WHERE snippets.sid = " + sid +
+           " AND users.uid = snippets.uid LIMIT 1";
+}
+
+wxString CountView(const wxString& sid) {
+    CheckId(sid);
+    return "UPDATE snippets SET views = views+1 WHERE sid = " + sid;
+}
+
+wxString IsFavourite(const wxString& sid, const wxString& uid) {
+    CheckId(sid);
+    CheckId(uid);
+    return "SELECT * FROM favourites WHERE sid = " + sid + " AND uid = " + uid + " LIMIT 1";
+}
+
+wxString AddFavourite(const wxString& uid, const wxString& sid) {
+    CheckId(uid);
+    CheckId(sid);
+    return "INSERT INTO favourites(uid, sid) VALUES(" + uid + ", " + sid + ")";
+}
+
+wxString ShareExisting(const wxString& sid) {
+    CheckId(sid);
+    return "UPDATE snippets SET public = 1 WHERE sid = " + sid + " LIMIT 1";
+}
+
+wxString ShareNew(const Database& db, const wxString& uid, const wxString& title,
+                  const wxString& language, const wxString& content) {
+    CheckId(uid);
+    return wxString("INSERT INTO snippets(uid, title, language, content, public) VALUES(") + uid +
+           ", " + "'" + db.Escape(title) + "', " + "'" + db.Escape(language) + "', " + "'" +
+           db.Escape(content) + "', 1)";
+}
+
 } // namespace statements

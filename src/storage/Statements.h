@@ -2,6 +2,8 @@
 
 #include <wx/string.h>
 
+#include <vector>
+
 class Database;
 
 // The texts of the cloud statements about snippets and favourites.
@@ -47,5 +49,25 @@ wxString NameTaken(const Database& db, const wxString& user_name);
 wxString AddUser(const Database& db, const wxString& user_name, const wxString& password);
 // Remembers the user for a public address.
 wxString RememberUser(const Database& db, const wxString& uid, const wxString& address);
+// The distinct languages of all snippets, ordered (read stored).
+wxString Languages();
+// Language, title, content and sid of the approved public snippets whose titles hold every one
+// of `words` (LIKE patterns: % and _ stay wildcards), only in `language` unless it is empty, by
+// language; at most `maximum` rows unless it is empty. `maximum` must be empty or digits.
+wxString SearchPublic(const Database& db, const std::vector<wxString>& words,
+                      const wxString& language, const wxString& maximum);
+// Title, language, author's name and views plus one of a snippet (read stored).
+wxString SnippetDetails(const wxString& sid);
+// Counts one view of a snippet.
+wxString CountView(const wxString& sid);
+// The user's favourite row for a snippet, if any (read stored).
+wxString IsFavourite(const wxString& sid, const wxString& uid);
+// Marks a snippet as the user's favourite.
+wxString AddFavourite(const wxString& uid, const wxString& sid);
+// Publishes one of the user's cloud snippets.
+wxString ShareExisting(const wxString& sid);
+// Publishes a copy of a local snippet as a new public row of the user.
+wxString ShareNew(const Database& db, const wxString& uid, const wxString& title,
+                  const wxString& language, const wxString& content);
 
 } // namespace statements

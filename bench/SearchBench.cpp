@@ -1,0 +1,313 @@
+// The public search against a large cloud: 1,000,000 snippets in 50 languages, 90 % of them
+// public and approved, titles of three words from a word list.
+//
+// Two figures, each against its floor, the same statement through the `mariadb` command-line
+// client (start-up, connection, query, output): opening the search page (its language list),
+// and one search by language and two title words with a maximum of 100 through a real results
+// page. The goal is each within 1.2 times its floor. The plans of both statements and the rows
+// the server touched for them are printed too: neither may read the whole table.
+//
+// Usage: search_bench [rounds] (15 by default). Needs the display and the private server of
+// scripts/services.sh (start_xvfb, start_db).
+#include "app/Interface.h"
+#include "browse/SearchTexts.h"
+#include "browse/public_browser.h"
+#include "storage/Database.h"
+#include "storage/DbSettings.h"
+#include "storage/Statements.h"
+#include "support/TestDatabase.h"
+
+#include <wx/app.h>
+#include <wx/aui/auibook.h>
+#include <wx/combobox.h>
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/init.h>
+#include <wx/log.h>
+#include <wx/textctrl.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kRuns = 15;
+constexpr const char* kLanguage = "Python";
+constexpr const char* kTitle = "quick sort";
+constexpr const char* kMaximum = "100";
+
+using Clock = std::chrono::steady_clock;
+
+class BenchApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
+};
+
+double Median(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    const size_t n = ms.size();
+    return n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
+}
+
+double Measure(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void Pump() {
+    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+    if (loop != nullptr) {
+        while (loop->Pending())
+            loop->Dispatch();
+    }
+    wxTheApp->ProcessIdle();
+}
+
+// 1,000,000 rows made by the server itself from its sequence table. Each title word is picked by
+// its own hash of the row number, so words and languages are independent of each other.
+void Seed(TestDatabase& db) {
+    db.Reset();
+    for (int uid = 1; uid <= 100; ++uid)
+        db.AddUser("user" + std::to_string(uid), "pw");
+    const std::string words =
+        "quick,sort,binary,search,read,file,parse,json,http,string,split,trim,hash,map,thread,"
+        "pool,date,format,regex,match,list,reverse,matrix,config,retry,cache,queue,stack,tree,"
+        "graph,merge,heap";
+    const std::string languages =
+        "C,C++,C#,Java,Kotlin,Scala,Go,Rust,Python,Ruby,Perl,PHP,JavaScript,TypeScript,Lua,"
+        "Haskell,OCaml,F#,Erlang,Elixir,Clojure,Lisp,Scheme,Racket,Fortran,COBOL,Ada,Pascal,"
+        "Delphi,Swift,Objective-C,Dart,R,Julia,MATLAB,Octave,SQL,Bash,PowerShell,Awk,Tcl,Groovy,"
+        "Nim,Zig,D,Crystal,Prolog,VHDL,Verilog,Assembly";
+    // A CRC of the row number would follow the language's period; MD5 does not.
+    const auto hash = [](const char* salt) {
+        return std::string("CONV(LEFT(MD5(CONCAT('") + salt + "', seq)), 8), 16, 10)";
+    };
+    const auto pick = [](const std::string& list, int count, const std::string& index) {
+        return "SUBSTRING_INDEX(SUBSTRING_INDEX('" + list + "', ',', 1 + " + index + " % " +
+               std::to_string(count) + "), ',', -1)";
+    };
+    db.Exec("INSERT INTO snippets(uid, title, language, content, public, approved, views) SELECT "
+            "1 + seq % 100, CONCAT_WS(' ', " +
+            pick(words, 32, hash("a")) + ", " + pick(words, 32, hash("b")) + ", " +
+            pick(words, 32, hash("c")) + "), " + pick(languages, 50, "seq") +
+            ", CONCAT('// snippet ', seq, '\\nint example_', seq, '(int x)\\n{\\n    return x * ', "
+            "seq % 97, ';\\n}\\n'), seq % 10 <> 0, seq % 10 <> 0, seq % 1000 FROM "
+            "seq_1_to_1000000");
+    db.Exec("ANALYZE TABLE snippets");
+}
+
+// The statement through the command-line client, its output thrown away.
+void RunClient(const DbSettings& settings, const std::string& statement) {
+    const std::string port = "--port=" + std::to_string(settings.port);
+    const std::string host = "--host=" + settings.host;
+    const std::string user = "--user=" + settings.user;
+    const std::string password = "--password=" + settings.password;
+    std::vector<const char*> argv = {
+        "mariadb",    "--no-defaults",   "--protocol=TCP", host.c_str(), port.c_str(),
+        user.c_str(), password.c_str(),  "--batch",        "--database", settings.database.c_str(),
+        "-e",         statement.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int failed = posix_spawnp(&pid, "mariadb", &actions, nullptr,
+                                    const_cast<char* const*>(argv.data()), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0)
+        throw std::runtime_error("cannot start the mariadb client");
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("the mariadb client failed on: " + statement);
+}
+
+// The plan of a statement and the index and table rows the server touched to run it.
+void Explain(TestDatabase& db, const std::string& name, const std::string& statement) {
+    const TestDatabase::Rows plan = db.Query("EXPLAIN " + statement);
+    for (const auto& row : plan)
+        std::printf("%-14s type %-6s key %-19s rows %-8s %s\n", name.c_str(), row[3].c_str(),
+                    row[5].c_str(), row[8].c_str(), row[9].c_str());
+    db.Exec("FLUSH STATUS");
+    db.Query(statement);
+    // Index entries the engine tested itself (title words on the index) are counted apart from
+    // the entries and rows handed to the server.
+    unsigned long long read = 0, tested = 0;
+    for (const auto& row : db.Query("SHOW SESSION STATUS WHERE Variable_name LIKE 'Handler_read%' "
+                                    "OR Variable_name = 'Handler_icp_attempts'")) {
+        if (row[0] == "Handler_icp_attempts")
+            tested = std::stoull(row[1]);
+        else
+            read += std::stoull(row[1]);
+    }
+    std::printf("%-14s %llu index entries tested in the engine, %llu entries or rows read "
+                "(table: 1000000 rows)\n",
+                name.c_str(), tested, read);
+}
+
+struct ScratchDirectory {
+    std::string path;
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+int Run(int argc, char** argv) {
+    int runs = kRuns;
+    if (argc > 1)
+        runs = std::max(1, std::atoi(argv[1]));
+
+    char templ[] = "/tmp/corvane-search-bench-XXXXXX";
+    const char* work = ::mkdtemp(templ);
+    if (work == nullptr || ::chdir(work) != 0)
+        throw std::runtime_error("cannot make a scratch directory");
+    const ScratchDirectory scratch{work};
+    std::filesystem::create_directory("snippets");
+
+    TestDatabase admin;
+    const std::string pool = admin.Query("SELECT @@innodb_buffer_pool_size")[0][0];
+    // The whole table and its indexes fit in memory, as on a server sized for its data.
+    admin.Exec("SET GLOBAL innodb_buffer_pool_size = 1073741824");
+    const double seeding = Measure([&] { Seed(admin); });
+    std::printf("seeded %s snippets in %.1f s\n",
+                admin.Query("SELECT COUNT(*) FROM snippets")[0][0].c_str(), seeding / 1000);
+
+    wxApp::SetInstance(new BenchApp);
+    int wx_argc = 1;
+    if (!wxEntryStart(wx_argc, argv))
+        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
+    wxTheApp->CallOnInit();
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+
+    const DbSettings settings = DbSettings::FromBuild();
+    wxString error;
+    std::unique_ptr<Database> connection = Database::Connect(settings, &error);
+    if (!connection)
+        throw std::runtime_error("cannot connect: " + error.utf8_string());
+    std::vector<std::string> sent;
+    connection->SetStatementObserver([&sent](const std::string& s) { sent.push_back(s); });
+
+    auto* frame =
+        new wxFrame(nullptr, wxID_ANY, "Search bench", wxDefaultPosition, wxSize(1200, 800));
+    auto* workspace = new Interface(frame, connection.get());
+    frame->Show(true);
+    wxTheApp->SetTopWindow(frame);
+    Pump();
+
+    const std::string languages = statements::Languages().utf8_string();
+    const std::string search =
+        statements::SearchPublic(*connection, search_texts::TitleWords(kTitle), kLanguage, kMaximum)
+            .utf8_string();
+    Explain(admin, "language list", languages);
+    Explain(admin, "search", search);
+    std::printf("search finds %zu rows\n\n", admin.Query(search).size());
+
+    wxAuiNotebook* notebook = workspace->Notebook();
+    public_browser* page = nullptr;
+    const auto open_page = [&] {
+        wxCommandEvent press(wxEVT_BUTTON, Interface::ID_BROWSE_PUBLIC);
+        workspace->ProcessWindowEvent(press);
+        page = dynamic_cast<public_browser*>(notebook->GetPage(notebook->GetSelection()));
+        Pump();
+    };
+    const auto run_search = [&] {
+        page->LanguageBox()->SetStringSelection(kLanguage);
+        page->TitleBox()->ChangeValue(kTitle);
+        page->MaximumBox()->ChangeValue(kMaximum);
+        wxCommandEvent press(wxEVT_BUTTON, public_browser::ID_SEARCH);
+        page->ProcessWindowEvent(press);
+        Pump();
+    };
+
+    // Each round measures every figure once, so that a burst of other load on the machine falls
+    // on the floors and the program alike. Round 0 warms the caches and is not counted.
+    std::vector<double> open_ms, open_floor_ms, search_ms, search_floor_ms, open_alone_ms,
+        search_alone_ms;
+    // For reference: the statement alone on an open connection, every row fetched.
+    const auto statement_alone = [&](const std::string& statement) {
+        return Measure([&] {
+            connection->Select(wxString::FromUTF8(statement), Fetch::Stored,
+                               [](const DbRow&) { return true; });
+        });
+    };
+    for (int round = 0; round <= runs; ++round) {
+        const double open_floor = Measure([&] { RunClient(settings, languages); });
+        sent.clear();
+        const double open = Measure(open_page);
+        if (sent != std::vector<std::string>{languages})
+            throw std::runtime_error("the search page sent other statements than the floor");
+        const double search_floor = Measure([&] { RunClient(settings, search); });
+        sent.clear();
+        const double searched = Measure(run_search);
+        if (sent != std::vector<std::string>{search})
+            throw std::runtime_error("the search sent another statement than the floor");
+        if (page->Results()->GetPageCount() != 1)
+            throw std::runtime_error("the search opened no results page");
+        notebook->DeletePage(notebook->GetSelection());
+        Pump();
+        const double open_alone = statement_alone(languages);
+        const double search_alone = statement_alone(search);
+        if (round == 0)
+            continue;
+        open_alone_ms.push_back(open_alone);
+        search_alone_ms.push_back(search_alone);
+        open_ms.push_back(open);
+        open_floor_ms.push_back(open_floor);
+        search_ms.push_back(searched);
+        search_floor_ms.push_back(search_floor);
+    }
+
+    std::printf("%d rounds after one warm-up round; medians in ms (program figures include the "
+                "events their pages leave)\n\n",
+                runs);
+    bool met = true;
+    const auto report = [&met](const char* label, const std::vector<double>& program,
+                               const std::vector<double>& floor) {
+        const double ratio = Median(program) / Median(floor);
+        met = met && ratio <= 1.2;
+        std::printf("%-34s %8.2f   floor (mariadb client) %8.2f   ratio %.2f  %s\n", label,
+                    Median(program), Median(floor), ratio, ratio <= 1.2 ? "MET" : "MISSED");
+    };
+    report("open the search page", open_ms, open_floor_ms);
+    report("search, language + 2 words, 100", search_ms, search_floor_ms);
+    std::printf("\ngoal: each at most 1.2 times its floor: %s\n", met ? "MET" : "MISSED");
+    std::printf("for reference, the statements alone on an open connection: language list %.2f, "
+                "search %.2f\n",
+                Median(open_alone_ms), Median(search_alone_ms));
+
+    frame->Destroy();
+    Pump();
+    connection.reset();
+    admin.Reset();
+    admin.Exec("SET GLOBAL innodb_buffer_pool_size = " + pool);
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "search_bench: %s\n", e.what());
+        return 1;
+    }
+}
