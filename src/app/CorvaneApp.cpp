@@ -1,7 +1,6 @@
 #include "app/CorvaneApp.h"
 
 #include "app/CorvaneFrame.h"
-#include "app/Http.h"
 #include "app/Platform.h"
 #include "app/Resources.h"
 #include "app/WxPrompts.h"
@@ -32,8 +31,6 @@ public:
 } // namespace
 
 bool CorvaneApp::OnInit() {
-    // Loads while the splash screen and the frame are made; the first request waits for it.
-    http::Preload();
     wxInitAllImageHandlers();
     const bool exit_when_idle = std::getenv(kExitWhenIdle) != nullptr;
     // Prompts installed before start-up (a test's scripted answers) stay in force.

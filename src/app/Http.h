@@ -10,12 +10,9 @@
 // accepts and never answers, drips one byte a second).
 namespace http {
 
-// Starts loading the HTTP client library on a thread of its own, so that start-up goes on
-// meanwhile (the library and the ones it needs take a noticeable part of a start). Optional.
-void Preload();
-// Prepares the HTTP client library (waiting for a preload under way). Call on the main thread
-// before any other thread may make a request; later calls do nothing. False when the library
-// cannot be loaded: every request then fails.
+// Prepares the HTTP client library. Call on the main thread before any other thread may make a
+// request; later calls do nothing. False when the library cannot be set up: every request then
+// fails.
 bool Initialize();
 
 struct Limits {
