@@ -1,8 +1,17 @@
 # Private services for tests and demo runs, sourced by scripts/test and scripts/run.
-# Everything lives in one temporary directory and is stopped by PID on exit, failure or interrupt.
+# Everything lives in one directory and is stopped by PID on exit, failure or interrupt. The
+# directory is a temporary one, removed at the end, unless CORVANE_SERVICES_DIR names one to keep
+# (scripts/run keeps its cloud from one run to the next).
 
 CORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-SERVICES_DIR=$(mktemp -d /tmp/corvane-services.XXXXXX)
+if [ -n "${CORVANE_SERVICES_DIR:-}" ]; then
+    SERVICES_DIR=$CORVANE_SERVICES_DIR
+    SERVICES_KEPT=1
+    mkdir -p "$SERVICES_DIR"
+else
+    SERVICES_DIR=$(mktemp -d /tmp/corvane-services.XXXXXX)
+    SERVICES_KEPT=0
+fi
 SERVICE_PIDS=()
 
 stop_services() {
@@ -15,7 +24,7 @@ stop_services() {
     done
     # The database may have been restarted by a test under a new PID: its pid file knows.
     "$CORVANE_ROOT/scripts/db" stop "$SERVICES_DIR/db" 2>/dev/null || true
-    rm -rf "$SERVICES_DIR"
+    [ "$SERVICES_KEPT" = 1 ] || rm -rf "$SERVICES_DIR"
 }
 trap stop_services EXIT
 trap 'exit 130' INT TERM
@@ -30,6 +39,22 @@ free_port() {
             return
         fi
     done
+}
+
+# Stops the process a pid file names when it is still running that program (a leftover of a run
+# that was killed), and removes the pid file.
+stop_pid_file() {
+    local file=$1 program=$2 pid i
+    [ -f "$file" ] || return 0
+    pid=$(cat "$file" 2>/dev/null || true)
+    if [ -n "$pid" ] && grep -qs "$program" "/proc/$pid/comm"; then
+        kill "$pid" 2>/dev/null || true
+        for i in $(seq 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.05
+        done
+    fi
+    rm -f "$file"
 }
 
 start_xvfb() {
@@ -60,6 +85,8 @@ start_http() {
     printf '2.1.1a-linux' >"$dir/www/app-ext/version-linux.txt"
     printf 'Corvane 2.1.1a\n\n- Snippets on disk and in the cloud.\n' >"$dir/www/app-ext/changelog.txt"
     printf '<html><body><h1>Corvane downloads</h1></body></html>\n' >"$dir/www/download.html"
+    # An nginx left running by a run that was killed would hold on to this directory.
+    stop_pid_file "$dir/nginx.pid" nginx
     sed -e "s|@DIR@|$dir|g" -e "s|@PORT@|$port|g" -e "s|@USER@|$(id -un)|g" \
         "$CORVANE_ROOT/scripts/nginx.conf.in" >"$dir/nginx.conf"
     nginx -c "$dir/nginx.conf" -e "$dir/error.log" 2>>"$dir/error.log" &
@@ -77,12 +104,16 @@ start_http() {
     export CORVANE_TEST_HTTP_ROOT=$dir/www
 }
 
-# Starts a private MariaDB on a free loopback port and loads the schema (and optional extra SQL files).
+# Starts a private MariaDB on a free loopback port. A new data directory gets the schema and the
+# SQL files given (demo data); a kept one is used as it is.
 start_db() {
-    local dir="$SERVICES_DIR/db" port
+    local dir="$SERVICES_DIR/db" port new=0
     port=$(free_port)
+    [ -d "$dir/data/mysql" ] || new=1
     "$CORVANE_ROOT/scripts/db" start "$dir" "$port"
-    "$CORVANE_ROOT/scripts/db" load "$dir" "$CORVANE_ROOT/db/schema.sql" "$@"
+    if [ "$new" = 1 ]; then
+        "$CORVANE_ROOT/scripts/db" load "$dir" "$CORVANE_ROOT/db/schema.sql" "$@"
+    fi
     export CORVANE_DB_HOST=127.0.0.1
     export CORVANE_DB_PORT=$port
     export CORVANE_DB_PASSWORD=${CORVANE_DB_PASSWORD:-corvane-local}
