@@ -44,12 +44,13 @@ start_xvfb() {
     export DISPLAY=":$(cat "$SERVICES_DIR/display")"
 }
 
-# Starts a private MariaDB on a free loopback port and loads the schema (and optional extra SQL files).
+# Starts a private MariaDB on a free loopback port and loads the schema, the moderators' account
+# (and optional extra SQL files).
 start_db() {
     local dir="$SERVICES_DIR/db" port
     port=$(free_port)
     "$CORVANE_ROOT/scripts/db" start "$dir" "$port"
-    "$CORVANE_ROOT/scripts/db" load "$dir" "$CORVANE_ROOT/db/schema.sql" "$@"
+    "$CORVANE_ROOT/scripts/db" load "$dir" "$CORVANE_ROOT/db/schema.sql" "$CORVANE_ROOT/db/admin.sql" "$@"
     export CORVANE_DB_HOST=127.0.0.1
     export CORVANE_DB_PORT=$port
     export CORVANE_DB_PASSWORD=${CORVANE_DB_PASSWORD:-corvane-local}
