@@ -6,6 +6,7 @@ Makes:
                              Delete, Cut, Copy, Paste, Undo, Redo, Zoom in/out, Terminal)
   resources/icon16.png       16 x 16 RGBA window icon (the logo mark)
   resources/icon32.png       32 x 32 RGBA window icon (the logo mark)
+  resources/iconNN.png       48, 64, 128 and 256 px RGBA logo marks for the desktop's menus
   resources/splash.png       400 x 200 RGB splash screen
 
 Run:  resources/make_pictures.py        (from any directory; writes into this source tree)
@@ -505,6 +506,10 @@ def draw_logo(c, ox=0.0, oy=0.0, with_rim=True, brace_width=2.6):
     c.fill(moved(diamond), paint_moved(linear(13, 13, 19, 19, "#ffd36b", "#f29a1d")))
 
 
+# Sizes the desktop's menus and launchers ask for, besides the window icons' 16 and 32.
+DESKTOP_ICON_SIZES = (48, 64, 128, 256)
+
+
 def logo_canvas(px, with_rim=True):
     """The mark for window icons: braces exactly 1 px (16 px icon) or 2 px (32 px) wide."""
     c = Canvas(px, px, scale=px / 32.0)
@@ -576,6 +581,8 @@ def main():
         c.save(os.path.join(ICONS, name))
     logo_canvas(32).save(os.path.join(RESOURCES, "icon32.png"))
     logo_canvas(16, with_rim=False).save(os.path.join(RESOURCES, "icon16.png"))
+    for px in DESKTOP_ICON_SIZES:
+        logo_canvas(px).save(os.path.join(RESOURCES, "icon%d.png" % px))
     make_splash(os.path.join(RESOURCES, "splash.png"))
 
 

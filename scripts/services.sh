@@ -104,15 +104,16 @@ start_http() {
     export CORVANE_TEST_HTTP_ROOT=$dir/www
 }
 
-# Starts a private MariaDB on a free loopback port. A new data directory gets the schema and the
-# SQL files given (demo data); a kept one is used as it is.
+# Starts a private MariaDB on a free loopback port. A new data directory gets the schema, the
+# moderators' account and the SQL files given (demo data); a kept one is used as it is.
 start_db() {
     local dir="$SERVICES_DIR/db" port new=0
     port=$(free_port)
     [ -d "$dir/data/mysql" ] || new=1
     "$CORVANE_ROOT/scripts/db" start "$dir" "$port"
     if [ "$new" = 1 ]; then
-        "$CORVANE_ROOT/scripts/db" load "$dir" "$CORVANE_ROOT/db/schema.sql" "$@"
+        "$CORVANE_ROOT/scripts/db" load "$dir" "$CORVANE_ROOT/db/schema.sql" \
+            "$CORVANE_ROOT/db/admin.sql" "$@"
     fi
     export CORVANE_DB_HOST=127.0.0.1
     export CORVANE_DB_PORT=$port

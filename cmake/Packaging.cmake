@@ -1,0 +1,70 @@
+# What `cmake --install` puts where, and the Debian package that scripts/package makes of it with
+# CPack. Paths are relative to the prefix, /usr in the package.
+
+# The release the program reports ("2.1.1a-linux" carries it) and the package's version.
+set(CORVANE_RELEASE "${PROJECT_VERSION}a")
+
+# The program lives in a directory of its own; users start it through the launcher, which gives
+# it a working directory with the icons, snippets and plug-ins it reads.
+install(TARGETS corvane RUNTIME DESTINATION lib/corvane)
+install(PROGRAMS packaging/corvane DESTINATION bin)
+install(TARGETS corvane_admin RUNTIME DESTINATION bin)
+install(DIRECTORY icons/ DESTINATION share/corvane/icons FILES_MATCHING PATTERN "*.png")
+
+# The desktop's menu entry and its icon in every size drawn for it.
+install(FILES packaging/corvane.desktop DESTINATION share/applications)
+foreach(_size 16 32 48 64 128 256)
+    install(FILES resources/icon${_size}.png
+            DESTINATION share/icons/hicolor/${_size}x${_size}/apps RENAME corvane.png)
+endforeach()
+
+# The kit for running the cloud: the same schema and moderators' account that db/ loads.
+install(FILES server/README.md db/schema.sql db/admin.sql DESTINATION share/corvane/server)
+install(FILES server/nginx/corvane DESTINATION share/corvane/server/nginx)
+install(DIRECTORY server/www/ DESTINATION share/corvane/server/www)
+
+# Documents Debian asks every package to carry, compressed as it expects: the change log, and a
+# manual page for each command.
+set(_compressed_docs)
+foreach(_doc changelog corvane.1 corvane-admin.1)
+    set(_gz ${CMAKE_BINARY_DIR}/packaging/${_doc}.gz)
+    add_custom_command(
+        OUTPUT ${_gz}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+        COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" sh ${CMAKE_SOURCE_DIR}/packaging/${_doc} ${_gz}
+        DEPENDS ${CMAKE_SOURCE_DIR}/packaging/${_doc}
+        VERBATIM)
+    list(APPEND _compressed_docs ${_gz})
+endforeach()
+add_custom_target(corvane_docs ALL DEPENDS ${_compressed_docs})
+install(FILES packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+        DESTINATION share/doc/corvane)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/corvane.1.gz
+              ${CMAKE_BINARY_DIR}/packaging/corvane-admin.1.gz
+        DESTINATION share/man/man1)
+
+# Further files the package carries (headers, sample plug-ins) are installed here.
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME corvane)
+set(CPACK_PACKAGE_VERSION ${CORVANE_RELEASE})
+set(CPACK_PACKAGE_CONTACT "Corvane developers <developers@corvane.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keep, edit and share source-code snippets")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Corvane keeps source-code snippets as plain files and in a shared cloud\n"
+    "database, where users keep private snippets, publish them for everybody and\n"
+    "search what others published. It edits snippets with syntax colouring, keeps a\n"
+    "log of the clipboard and runs plug-ins.\n"
+    "\n"
+    "The package also carries corvane-admin, the moderation tool that approves\n"
+    "shared snippets, and the kit for running a cloud of one's own.")
+string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Dependencies come from the libraries the binaries link, as dpkg-shlibdeps finds them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mariadb-server, nginx-light | nginx")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

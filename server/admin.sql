@@ -1,0 +1,1 @@
+../db/admin.sql

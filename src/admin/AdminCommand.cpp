@@ -1,0 +1,184 @@
+#include "admin/AdminCommand.h"
+
+#include "BuildSettings.h"
+#include "storage/Statements.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace {
+
+const std::map<std::string, AdminCommand::Action> kActions = {
+    {"list", AdminCommand::Action::List},
+    {"show", AdminCommand::Action::Show},
+    {"approve", AdminCommand::Action::Approve},
+    {"reject", AdminCommand::Action::Reject},
+};
+
+bool ParsePort(const std::string& text, unsigned& port) {
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned long value = std::stoul(text);
+    if (value == 0 || value > 65535)
+        return false;
+    port = static_cast<unsigned>(value);
+    return true;
+}
+
+// The file's first line, without its line break.
+bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot read the password file " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const std::string contents((std::istreambuf_iterator<char>(file)),
+                               std::istreambuf_iterator<char>());
+    password = contents.substr(0, contents.find('\n'));
+    if (!password.empty() && password.back() == '\r')
+        password.pop_back();
+    return true;
+}
+
+} // namespace
+
+const char* AdminCommand::Usage() {
+    return "Usage: corvane-admin [OPTION]... COMMAND [SID]...\n"
+           "Moderates the snippets that Corvane's users share in the cloud.\n"
+           "\n"
+           "Commands:\n"
+           "  list              the shared snippets waiting for approval\n"
+           "  show SID          one snippet's fields and content\n"
+           "  approve SID...    approve shared snippets: the public search finds them\n"
+           "  reject SID...     take snippets off the shared list (their owners keep them)\n"
+           "\n"
+           "Options:\n"
+           "  --host HOST           database host (default: CORVANE_DB_HOST, else the build's)\n"
+           "  --port PORT           database port (default: CORVANE_DB_PORT, else 3306)\n"
+           "  --password-file FILE  read the password of corvane_admin from the file's\n"
+           "                        first line (default: CORVANE_ADMIN_PASSWORD)\n"
+           "  -h, --help            show this help\n"
+           "\n"
+           "Exit status: 0 done; 1 an unknown sid, or a snippet that is not shared;\n"
+           "2 bad arguments or settings; 3 the database cannot be reached or refuses the\n"
+           "login; 4 a statement failed.\n";
+}
+
+std::optional<AdminCommand> AdminCommand::Parse(const std::vector<std::string>& args,
+                                                const Environment& environment,
+                                                std::string& error) {
+    AdminCommand command;
+    command.settings.host = build_settings::kDbHost;
+    command.settings.user = "corvane_admin";
+    if (const auto host = environment("CORVANE_DB_HOST"); host && !host->empty())
+        command.settings.host = *host;
+    if (const auto port = environment("CORVANE_DB_PORT"); port && !port->empty()) {
+        if (!ParsePort(*port, command.settings.port)) {
+            error = "CORVANE_DB_PORT is not a port number: " + *port;
+            return std::nullopt;
+        }
+    }
+
+    std::optional<std::string> passwordFile;
+    std::optional<std::string> actionName;
+    std::vector<std::string> operands;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            command.action = Action::Help;
+            return command;
+        }
+        // A sid never begins with a dash, so anything that does is an option.
+        if (arg.size() < 2 || arg[0] != '-') {
+            if (!actionName)
+                actionName = arg;
+            else
+                operands.push_back(arg);
+            continue;
+        }
+        // --name VALUE or --name=VALUE
+        std::string name = arg, value;
+        const std::size_t equals = arg.find('=');
+        if (equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+        }
+        if (name != "--host" && name != "--port" && name != "--password-file") {
+            error = name == "--password" ? "the password is not taken on the command line: use "
+                                           "--password-file or CORVANE_ADMIN_PASSWORD"
+                                         : "unknown option " + name;
+            return std::nullopt;
+        }
+        if (equals == std::string::npos) {
+            if (i + 1 == args.size()) {
+                error = "option " + name + " needs a value";
+                return std::nullopt;
+            }
+            value = args[++i];
+        }
+        if (name == "--host") {
+            if (value.empty()) {
+                error = "the host is empty";
+                return std::nullopt;
+            }
+            command.settings.host = value;
+        } else if (name == "--port") {
+            if (!ParsePort(value, command.settings.port)) {
+                error = "not a port number: " + value;
+                return std::nullopt;
+            }
+        } else {
+            passwordFile = value;
+        }
+    }
+
+    if (!actionName) {
+        error = "no command given";
+        return std::nullopt;
+    }
+    const auto action = kActions.find(*actionName);
+    if (action == kActions.end()) {
+        error = "unknown command " + *actionName;
+        return std::nullopt;
+    }
+    command.action = action->second;
+
+    if (command.action == Action::List && !operands.empty()) {
+        error = "list takes no sid";
+        return std::nullopt;
+    }
+    if (command.action == Action::Show && operands.size() != 1) {
+        error = "show takes exactly one sid";
+        return std::nullopt;
+    }
+    if ((command.action == Action::Approve || command.action == Action::Reject) &&
+        operands.empty()) {
+        error = *actionName + " needs at least one sid";
+        return std::nullopt;
+    }
+    for (const std::string& sid : operands) {
+        if (!statements::IsId(sid)) {
+            error = "not a sid (a snippet's decimal id): " + sid;
+            return std::nullopt;
+        }
+        if (std::find(command.sids.begin(), command.sids.end(), sid) == command.sids.end())
+            command.sids.push_back(sid);
+    }
+
+    if (passwordFile) {
+        if (!ReadPasswordFile(*passwordFile, command.settings.password, error))
+            return std::nullopt;
+    } else if (const auto password = environment("CORVANE_ADMIN_PASSWORD")) {
+        command.settings.password = *password;
+    } else {
+        error = "no password for corvane_admin: set CORVANE_ADMIN_PASSWORD or use "
+                "--password-file FILE";
+        return std::nullopt;
+    }
+    return command;
+}

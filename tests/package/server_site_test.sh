@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Serves the server kit's nginx site, as shipped, from a private nginx on loopback and asks it
+# what the program asks.
+#   server_site_test.sh SOURCE_DIR VERSION_TEXT
+set -euo pipefail
+source=$1 version_text=$2
+
+tmp=$(mktemp -d /tmp/corvane-site-test.XXXXXX)
+nginx_pid=
+cleanup() {
+    if [ -n "$nginx_pid" ]; then
+        kill "$nginx_pid" 2>/dev/null || true
+        wait "$nginx_pid" 2>/dev/null || true
+    fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$tmp/error.log" ] && cat "$tmp/error.log" >&2
+    exit 1
+}
+
+# The site as shipped, on a free loopback port and with the kit's own web root.
+while :; do
+    port=$((20000 + RANDOM % 20000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
+done
+sed -e "s|^    listen 80;|    listen 127.0.0.1:$port;|" \
+    -e "s|^    root /var/www/corvane;|    root $source/server/www;|" \
+    "$source/server/nginx/corvane" >"$tmp/site"
+grep -q "listen 127.0.0.1:$port;" "$tmp/site" && grep -q "root $source/server/www;" "$tmp/site" ||
+    fail "the site's listen or root line changed; adjust this test"
+cat >"$tmp/nginx.conf" <<CONF
+daemon off;
+pid $tmp/nginx.pid;
+error_log $tmp/error.log;
+events {}
+http {
+    access_log off;
+    client_body_temp_path $tmp/body;
+    proxy_temp_path $tmp/proxy;
+    fastcgi_temp_path $tmp/fastcgi;
+    uwsgi_temp_path $tmp/uwsgi;
+    scgi_temp_path $tmp/scgi;
+    include $tmp/site;
+}
+CONF
+nginx -c "$tmp/nginx.conf" -e "$tmp/error.log" &
+nginx_pid=$!
+for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    kill -0 "$nginx_pid" 2>/dev/null || fail "nginx did not start"
+    sleep 0.05
+done
+
+# get PATH: the body in $tmp/body.out, the status and content type on standard output.
+get() {
+    curl -s -o "$tmp/body.out" -w '%{http_code} %{content_type}' "http://127.0.0.1:$port$1"
+}
+
+# The version, byte for byte: a trailing line break would announce an update to every user.
+[ "$(get '/app-ext/version.php?os=linux')" = "200 text/plain; charset=utf-8" ] ||
+    fail "version.php?os=linux"
+printf '%s' "$version_text" | cmp -s - "$tmp/body.out" ||
+    fail "version answer is '$(cat "$tmp/body.out")', not exactly '$version_text'"
+for query in '?os=win' ''; do
+    [ "$(get "/app-ext/version.php$query")" = "404 text/html; charset=utf-8" ] ||
+        fail "version.php$query is not refused"
+done
+
+[ "$(get /app-ext/changelog.txt)" = "200 text/plain; charset=utf-8" ] || fail "changelog.txt"
+cmp -s "$tmp/body.out" "$source/server/www/changelog.txt" || fail "changelog body"
+# The update window shows the first 1000 bytes.
+[ "$(stat -c %s "$tmp/body.out")" -le 1000 ] || fail "the changelog is longer than 1000 bytes"
+
+[ "$(get /download.php)" = "200 text/html; charset=utf-8" ] || fail "download.php"
+version=${version_text%-*}
+grep -qF "corvane_${version}_amd64.deb" "$tmp/body.out" ||
+    fail "the download page does not offer corvane_${version}_amd64.deb"
+
+[ "$(get /ip.php)" = "200 text/plain; charset=utf-8" ] || fail "ip.php"
+[ "$(cat "$tmp/body.out")" = 127.0.0.1 ] || fail "ip.php answered '$(cat "$tmp/body.out")'"
+echo "the site answers as the program expects"
