@@ -2,6 +2,7 @@
 
 #include "app/CaptionNumbering.h"
 #include "browse/SnippetBrowser.h"
+#include "clipboard/ClipLogger.h"
 #include "clipboard/ClipRecorder.h"
 #include "editor/panel_with_stc.h"
 #include "editor/snippet_stc.h"
@@ -39,6 +40,9 @@ Interface::Interface(wxWindow* parent, Database* connection)
     wxString empty_path, empty_content, empty_sid;
     OpenSnippetPage(title, empty_path, empty_content, empty_sid, false);
 
+    clip_logger_ = std::make_unique<ClipLogger>(clip_log_);
+    clip_logger_->Run();
+
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->Add(expand_button_, 0, wxLEFT, 0);
     buttons->Add(collapse_button_, 0, wxRIGHT, 0);
@@ -58,6 +62,8 @@ Interface::Interface(wxWindow* parent, Database* connection)
     columns->Add(right, 1, wxEXPAND | wxALL, 2);
     SetSizer(columns);
 }
+
+Interface::~Interface() = default;
 
 void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& content, wxString& sid,
                                 bool read_only) {
@@ -147,9 +153,7 @@ void Interface::ShowPublicBrowser(wxCommandEvent&) {
     // The public search page arrives with the search feature.
 }
 
-void Interface::ClearClipboardLog(wxCommandEvent&) {
-    // Clearing (after a confirmation) arrives with the clipboard watcher.
-}
+void Interface::ClearClipboardLog(wxCommandEvent&) { clip_log_->ClearLog(); }
 
 void Interface::OnExpandAll(wxCommandEvent&) { tree_->ExpandAll(); }
 

@@ -2,6 +2,9 @@
 
 #include <wx/panel.h>
 
+#include <memory>
+
+class ClipLogger;
 class ClipRecorder;
 class Database;
 class SnippetBrowser;
@@ -26,6 +29,7 @@ public:
 
     // `connection` may be null: the cloud is then unavailable for the whole run.
     Interface(wxWindow* parent, Database* connection);
+    ~Interface() override;
 
     // Opens a new editor page. `title` becomes the numbered caption; a page with no path,
     // content and sid is a new snippet. Path, content and sid are taken by reference as the
@@ -57,6 +61,7 @@ public:
     Database* Connection() const { return connection_; }
     SnippetBrowser* Tree() const { return tree_; }
     ClipRecorder* ClipboardLog() const { return clip_log_; }
+    ClipLogger* ClipboardWatcher() const { return clip_logger_.get(); }
 
 private:
     void ShowPublicBrowser(wxCommandEvent& event);
@@ -73,6 +78,8 @@ private:
     wxButton* clear_log_button_ = nullptr;
     ClipRecorder* clip_log_ = nullptr;
     wxAuiNotebook* notebook_ = nullptr;
+    // Stops before the list it fills is destroyed with the panel's children.
+    std::unique_ptr<ClipLogger> clip_logger_;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -1,0 +1,46 @@
+#include "clipboard/ClipLogger.h"
+
+#include "app/PlatformClipboard.h"
+#include "clipboard/ClipRecorder.h"
+
+ClipLogger::ClipLogger(ClipRecorder* log_list)
+    : log_list_(log_list), self_(std::make_shared<ClipLogger*>(this)) {}
+
+ClipLogger::~ClipLogger() {
+    Stop();
+    *self_ = nullptr;
+}
+
+void ClipLogger::Run() {
+    Poll();
+    Start(kPollMilliseconds);
+}
+
+void ClipLogger::Notify() { Poll(); }
+
+void ClipLogger::Poll() {
+    // One question at a time: while an owner is slow to answer, ticks pass without asking again.
+    if (waiting_)
+        return;
+    waiting_ = true;
+    std::weak_ptr<ClipLogger*> self = self_;
+    platform::ReadClipboard(
+        ClipTextFilter::kPasswordHintTarget,
+        [](std::string_view hint) { return !ClipTextFilter::IsSecretHint(hint); },
+        [self](platform::ClipboardContent content) {
+            const std::shared_ptr<ClipLogger*> alive = self.lock();
+            if (alive && *alive != nullptr)
+                (*alive)->OnAnswer(content);
+        });
+}
+
+void ClipLogger::OnAnswer(const platform::ClipboardContent& content) {
+    waiting_ = false;
+    ++polls_;
+    const bool secret =
+        content.extra_target_value && ClipTextFilter::IsSecretHint(*content.extra_target_value);
+    if (secret || !content.text)
+        return;
+    if (filter_.Accept(*content.text))
+        log_list_->Append(*content.text);
+}
