@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <cstring>
+#include <string>
 
 namespace platform {
 namespace {
@@ -15,22 +16,22 @@ struct ClipboardRead {
     GdkAtom extra_target = GDK_NONE;
     bool offers_text = false;
     std::function<bool(std::string_view)> read_text;
-    std::function<void(ClipboardContent)> done;
-    ClipboardContent content;
+    std::function<void(std::optional<wxString>)> done;
 };
 
-void Finish(ClipboardRead* read) {
+void Finish(ClipboardRead* read, std::optional<wxString> text = std::nullopt) {
     auto done = std::move(read->done);
-    ClipboardContent content = std::move(read->content);
     delete read;
-    done(std::move(content));
+    done(std::move(text));
 }
 
 void OnText(GtkClipboard*, const gchar* text, gpointer data) {
     auto* read = static_cast<ClipboardRead*>(data);
-    if (text != nullptr)
-        read->content.text = text::FromUtf8(std::string_view(text, std::strlen(text)));
-    Finish(read);
+    if (text == nullptr) {
+        Finish(read);
+        return;
+    }
+    Finish(read, text::FromUtf8(std::string_view(text, std::strlen(text))));
 }
 
 void ReadText(ClipboardRead* read) {
@@ -50,7 +51,6 @@ void OnExtraTarget(GtkClipboard*, GtkSelectionData* selection, gpointer data) {
         value.assign(reinterpret_cast<const char*>(bytes),
                      static_cast<size_t>(gtk_selection_data_get_length(selection)));
     }
-    read->content.extra_target_value = value;
     if (!read->read_text(value)) {
         Finish(read);
         return;
@@ -77,8 +77,8 @@ void OnTargets(GtkClipboard*, GdkAtom* atoms, gint count, gpointer data) {
 
 } // namespace
 
-void ReadClipboard(const char* extra_target, std::function<bool(std::string_view)> read_text,
-                   std::function<void(ClipboardContent)> done) {
+void ReadClipboardText(const char* extra_target, std::function<bool(std::string_view)> read_text,
+                       std::function<void(std::optional<wxString>)> done) {
     auto* read = new ClipboardRead;
     read->clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
     read->extra_target = gdk_atom_intern(extra_target, FALSE);

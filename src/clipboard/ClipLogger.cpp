@@ -24,23 +24,20 @@ void ClipLogger::Poll() {
         return;
     waiting_ = true;
     std::weak_ptr<ClipLogger*> self = self_;
-    platform::ReadClipboard(
+    // A text marked secret is not even read.
+    platform::ReadClipboardText(
         ClipTextFilter::kPasswordHintTarget,
         [](std::string_view hint) { return !ClipTextFilter::IsSecretHint(hint); },
-        [self](platform::ClipboardContent content) {
+        [self](std::optional<wxString> text) {
             const std::shared_ptr<ClipLogger*> alive = self.lock();
             if (alive && *alive != nullptr)
-                (*alive)->OnAnswer(content);
+                (*alive)->OnAnswer(text);
         });
 }
 
-void ClipLogger::OnAnswer(const platform::ClipboardContent& content) {
+void ClipLogger::OnAnswer(const std::optional<wxString>& text) {
     waiting_ = false;
     ++polls_;
-    const bool secret =
-        content.extra_target_value && ClipTextFilter::IsSecretHint(*content.extra_target_value);
-    if (secret || !content.text)
-        return;
-    if (filter_.Accept(*content.text))
-        log_list_->Append(*content.text);
+    if (text && filter_.Accept(*text))
+        log_list_->Append(*text);
 }

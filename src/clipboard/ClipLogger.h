@@ -5,11 +5,9 @@
 #include <wx/timer.h>
 
 #include <memory>
+#include <optional>
 
 class ClipRecorder;
-namespace platform {
-struct ClipboardContent;
-}
 
 // Watches the system clipboard for the clipboard log. A timer on the GUI thread paces the polls;
 // each poll asks for the clipboard's text without waiting for the program that owns it, so a slow
@@ -35,7 +33,7 @@ public:
 
 private:
     void Poll();
-    void OnAnswer(const platform::ClipboardContent& content);
+    void OnAnswer(const std::optional<wxString>& text);
 
     ClipTextFilter filter_;
     ClipRecorder* log_list_;
