@@ -40,6 +40,9 @@ find_replace_dialog::find_replace_dialog(wxWindow* parent, bool replace)
     : wxDialog(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(kWidth, kFindHeight),
                wxDEFAULT_DIALOG_STYLE | wxFRAME_TOOL_WINDOW),
       replace_mode(replace) {
+    // The controls sit at fixed places that leave room for small labels; the children inherit
+    // this font.
+    SetFont(GetFont().Smaller());
     CentreOnParent();
     tabs_ = new wxNotebook(this, ID_TABS, wxDefaultPosition, wxDefaultSize, 0);
     wxPanel* find_page = NewPage(tabs_);
