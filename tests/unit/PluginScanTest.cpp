@@ -122,14 +122,20 @@ TEST(PluginScan, LoadsLibrariesWithTheEntryPointInListingOrder) {
     plugins.Copy("recording_a.so", "tools/upper.so");
     plugins.Copy("name_only.so", "name-only.so");
     plugins.Write("broken.so", "this is text, not a library");
+    // An empty name cannot label a menu item: the path does.
+    plugins.Copy("recording_unnamed.so", "unnamed.so");
+    // Loaded as listed, without an extension added to a file that has none.
+    plugins.Copy("recording_b.so", "lib.so.d/plain");
 
     CapturedLog log;
     const std::vector<plugins::LoadedPlugin> loaded = plugins::LoadPlugins(plugins.Path());
-    ASSERT_EQ(loaded.size(), 4u);
-    EXPECT_EQ(loaded[0].label, "tools/upper");
-    EXPECT_EQ(loaded[1].label, "alpha");
-    EXPECT_EQ(loaded[2].label, "beta");
-    EXPECT_EQ(loaded[3].label, "Upper Case\tCtrl-U");
+    ASSERT_EQ(loaded.size(), 6u);
+    EXPECT_EQ(loaded[0].label, "lib.so");
+    EXPECT_EQ(loaded[1].label, "tools/upper");
+    EXPECT_EQ(loaded[2].label, "alpha");
+    EXPECT_EQ(loaded[3].label, "beta");
+    EXPECT_EQ(loaded[4].label, "Upper Case\tCtrl-U");
+    EXPECT_EQ(loaded[5].label, "unnamed");
 
     // The file that is not a library was reported through the log, and nothing else was.
     ASSERT_EQ(log.messages.size(), 1u);
@@ -142,7 +148,7 @@ TEST(PluginScan, LoadsLibrariesWithTheEntryPointInListingOrder) {
 
     // Each entry point belongs to its own library.
     PluginSnippet snippet{"", "", "", "", "", 0};
-    loaded[2].entry("7", snippet);
+    loaded[3].entry("7", snippet);
     const auto count_b =
         LoadedSymbol<RecordedCallCountFunction>(plugins.Path() + "beta.so", kRecordedCallCount);
     const auto count_a =
