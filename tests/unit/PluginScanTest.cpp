@@ -1,14 +1,13 @@
 #include "plugins/PluginScan.h"
 
 #include "RecordingPlugin.h"
+#include "support/CapturedLog.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <wx/log.h>
 
 #include <filesystem>
 #include <fstream>
@@ -44,23 +43,6 @@ public:
 private:
     std::string root_;
     std::string dir_;
-};
-
-// Collects the errors and warnings the toolkit logs, so that nothing reaches a dialog.
-class CapturedLog : public wxLog {
-public:
-    CapturedLog() : previous_(wxLog::SetActiveTarget(this)) {}
-    ~CapturedLog() override { wxLog::SetActiveTarget(previous_); }
-    std::vector<wxString> messages;
-
-protected:
-    void DoLogTextAtLevel(wxLogLevel level, const wxString& text) override {
-        if (level <= wxLOG_Warning)
-            messages.push_back(text);
-    }
-
-private:
-    wxLog* previous_;
 };
 
 template <typename Function> Function LoadedSymbol(const std::string& path, const char* name) {
