@@ -5,7 +5,10 @@
 #include "app/Platform.h"
 #include "app/ProcessLifetime.h"
 #include "app/Prompts.h"
+#include "editor/find_replace_dialog.h"
 #include "editor/snippet_stc.h"
+#include "plugins/PluginArguments.h"
+#include "plugins/PluginScan.h"
 #include "storage/Database.h"
 #include "update/VersionCheck.h"
 #include "update/auto_update.h"
@@ -18,6 +21,8 @@
 #include <wx/textentry.h>
 #include <wx/toolbar.h>
 #include <wx/utils.h>
+
+#include <memory>
 
 namespace {
 
@@ -50,6 +55,7 @@ void AppendItem(wxMenu* menu, int id, const wxString& label, const wxString& hel
 
 wxBEGIN_EVENT_TABLE(CorvaneFrame, wxFrame)
     EVT_CLOSE(CorvaneFrame::OnClose)
+    EVT_CHAR_HOOK(CorvaneFrame::OnCharHook)
     EVT_MENU(ID_QUIT, CorvaneFrame::OnQuit)
     EVT_MENU(wxID_NEW, CorvaneFrame::OnNew)
     EVT_MENU(ID_SAVE, CorvaneFrame::OnSave)
@@ -92,6 +98,7 @@ CorvaneFrame::CorvaneFrame(wxWindow* parent, const wxString& title)
     }
 
     workspace_ = new Interface(this, connection_);
+    find_dialog_ = new find_replace_dialog(this);
 
     BuildMenuBar();
     BuildToolBar();
@@ -151,8 +158,26 @@ void CorvaneFrame::BuildMenuBar() {
     bar->Append(edit, "&Edit");
     bar->Append(view, "&View");
     bar->Append(account, "&Account");
+    if (wxMenu* plugins = LoadPlugins())
+        bar->Append(plugins, "&Plugins");
     bar->Append(help, "&Help");
     SetMenuBar(bar);
+}
+
+wxMenu* CorvaneFrame::LoadPlugins() {
+    const std::vector<plugins::LoadedPlugin> loaded = plugins::LoadPlugins();
+    if (loaded.empty())
+        return nullptr;
+    auto* menu = new wxMenu(wxEmptyString);
+    for (const plugins::LoadedPlugin& plugin : loaded) {
+        const int id = ID_PLUGIN_BASE + static_cast<int>(plugin_entries.size());
+        plugin_entries.push_back(plugin.entry);
+        AppendItem(menu, id, plugin.label);
+        Bind(wxEVT_MENU, &CorvaneFrame::OnPlugin, this, id);
+        if (const std::unique_ptr<wxAcceleratorEntry> key(menu->FindItem(id)->GetAccel()); key)
+            plugin_keys_.emplace_back(key->GetFlags(), key->GetKeyCode(), id);
+    }
+    return menu;
 }
 
 void CorvaneFrame::BuildToolBar() {
@@ -295,11 +320,11 @@ void CorvaneFrame::OnDelete(wxCommandEvent&) {
 }
 
 void CorvaneFrame::OnFind(wxCommandEvent&) {
-    // The find and replace dialog arrives with its own feature.
+    find_dialog_->Open(workspace_->CurrentEditor(), false);
 }
 
 void CorvaneFrame::OnReplace(wxCommandEvent&) {
-    // The find and replace dialog arrives with its own feature.
+    find_dialog_->Open(workspace_->CurrentEditor(), true);
 }
 
 void CorvaneFrame::OnSelectAll(wxCommandEvent&) {
@@ -353,4 +378,32 @@ void CorvaneFrame::OnViewChangelog(wxCommandEvent&) {
 
 void CorvaneFrame::OnUpdateNow(wxCommandEvent&) {
     Prompts::Current().OpenUrl(wxString::FromUTF8(update::DownloadUrl()));
+}
+
+void CorvaneFrame::OnPlugin(wxCommandEvent& event) {
+    const int index = event.GetId() - ID_PLUGIN_BASE;
+    if (index < 0 || static_cast<size_t>(index) >= plugin_entries.size())
+        return;
+    const wxString& user_id = workspace_->CurrentUserId();
+    // A page without an editor hands the plug-in empty texts, never null pointers.
+    snippet_stc* editor = workspace_->CurrentEditor();
+    const PluginArguments arguments =
+        editor ? PluginArguments(user_id, editor->info, editor->SnippetText())
+               : PluginArguments(user_id);
+    arguments.CallInto(plugin_entries[static_cast<size_t>(index)]);
+}
+
+void CorvaneFrame::OnCharHook(wxKeyEvent& event) {
+    // The focused window gets a key before the menus do: the editor would take Ctrl-U (lower
+    // case) and other keys of its own, and a plug-in bound to them could never run.
+    const int modifiers = event.GetModifiers() & (wxMOD_ALT | wxMOD_CONTROL | wxMOD_SHIFT);
+    for (const wxAcceleratorEntry& key : plugin_keys_) {
+        if (key.GetFlags() == modifiers && key.GetKeyCode() == event.GetKeyCode()) {
+            wxCommandEvent command(wxEVT_MENU, key.GetCommand());
+            command.SetEventObject(this);
+            ProcessWindowEvent(command);
+            return;
+        }
+    }
+    event.Skip();
 }

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "corvane_plugin.h"
+
+#include <wx/accel.h>
 #include <wx/frame.h>
+
+#include <vector>
 
 class Database;
 class Interface;
+class find_replace_dialog;
 
 // Command identifiers of the main window (stock ids where the toolkit has one).
 enum {
@@ -38,6 +44,9 @@ public:
     void AddUpdateMenu();
 
     Interface* Workspace() const { return workspace_; }
+    find_replace_dialog* FindReplaceDialog() const { return find_dialog_; }
+    // The entry points of the loaded plug-ins; the one at k runs for the item ID_PLUGIN_BASE + k.
+    const std::vector<CorvanePluginMainFunction>& PluginEntries() const { return plugin_entries; }
 
     void OnClose(wxCloseEvent& event);
     void OnQuit(wxCommandEvent& event);
@@ -65,15 +74,24 @@ public:
     void OnAbout(wxCommandEvent& event);
     void OnViewChangelog(wxCommandEvent& event);
     void OnUpdateNow(wxCommandEvent& event);
+    void OnPlugin(wxCommandEvent& event);
+    // Plug-in accelerators act before the focused window sees the key.
+    void OnCharHook(wxKeyEvent& event);
 
 private:
     void BuildMenuBar();
+    // The "&Plugins" menu, or null when no plug-in was loaded.
+    wxMenu* LoadPlugins();
     void BuildToolBar();
 
     // Opened once at start-up and kept until the process ends (it outlives every window that
     // borrows it); null when the cloud could not be reached.
     Database* connection_ = nullptr;
     Interface* workspace_ = nullptr;
+    find_replace_dialog* find_dialog_ = nullptr;
+    std::vector<CorvanePluginMainFunction> plugin_entries;
+    // The accelerators of plug-in items, each with its item's id.
+    std::vector<wxAcceleratorEntry> plugin_keys_;
 
     wxDECLARE_EVENT_TABLE();
 };

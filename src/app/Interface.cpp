@@ -5,6 +5,7 @@
 #include "browse/SharedSnippetsPage.h"
 #include "browse/SnippetBrowser.h"
 #include "browse/public_browser.h"
+#include "clipboard/ClipLogger.h"
 #include "clipboard/ClipRecorder.h"
 #include "editor/panel_with_stc.h"
 #include "editor/snippet_stc.h"
@@ -52,6 +53,9 @@ Interface::Interface(wxWindow* parent, Database* connection)
     wxString empty_path, empty_content, empty_sid;
     OpenSnippetPage(title, empty_path, empty_content, empty_sid, false);
 
+    clip_logger_ = std::make_unique<ClipLogger>(clip_log_);
+    clip_logger_->Run();
+
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     buttons->Add(expand_button_, 0, wxLEFT, 0);
     buttons->Add(collapse_button_, 0, wxRIGHT, 0);
@@ -71,6 +75,8 @@ Interface::Interface(wxWindow* parent, Database* connection)
     columns->Add(right, 1, wxEXPAND | wxALL, 2);
     SetSizer(columns);
 }
+
+Interface::~Interface() = default;
 
 void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& content, wxString& sid,
                                 bool read_only) {
@@ -202,9 +208,7 @@ void Interface::ShareSnippet(wxCommandEvent& event) {
         page->ShareSelected();
 }
 
-void Interface::ClearClipboardLog(wxCommandEvent&) {
-    // Clearing (after a confirmation) arrives with the clipboard watcher.
-}
+void Interface::ClearClipboardLog(wxCommandEvent&) { clip_log_->ClearLog(); }
 
 void Interface::OnExpandAll(wxCommandEvent&) { tree_->ExpandAll(); }
 

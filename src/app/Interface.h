@@ -5,6 +5,9 @@
 #include <wx/panel.h>
 #include <wx/weakref.h>
 
+#include <memory>
+
+class ClipLogger;
 class ClipRecorder;
 class Database;
 class SharedSnippetsPage;
@@ -31,6 +34,7 @@ public:
 
     // `connection` may be null: the cloud is then unavailable for the whole run.
     Interface(wxWindow* parent, Database* connection);
+    ~Interface() override;
 
     // Opens a new editor page. `title` becomes the numbered caption; a page with no path,
     // content and sid is a new snippet. Path, content and sid are taken by reference as the
@@ -72,6 +76,7 @@ public:
     Database* Connection() const { return connection_; }
     SnippetBrowser* Tree() const { return tree_; }
     ClipRecorder* ClipboardLog() const { return clip_log_; }
+    ClipLogger* ClipboardWatcher() const { return clip_logger_.get(); }
 
 private:
     void ShowPublicBrowser(wxCommandEvent& event);
@@ -97,6 +102,8 @@ private:
     AccountForm form_;
     // The most recently created shared-snippets page, with its two lists; null once closed.
     wxWeakRef<SharedSnippetsPage> shared_page_;
+    // Stops before the list it fills is destroyed with the panel's children.
+    std::unique_ptr<ClipLogger> clip_logger_;
 
     wxDECLARE_EVENT_TABLE();
 };
