@@ -44,6 +44,7 @@ public:
     bool AskYesNo(const wxString&, const wxString&) override { return false; }
     std::optional<wxString> AskSaveFile(const SaveFileRequest&) override { return std::nullopt; }
     SaveDestinationAnswer AskSaveDestination(bool) override { return {}; }
+    void OpenUrl(const wxString&) override {}
 };
 
 // One match a line, at a place that moves along the line; the rest is code-like filler.
