@@ -144,16 +144,15 @@ void Accounts::CheckLogin() {
     bool not_remembered = false;
     if (form.remember_me) {
         // The row is added on every such login, as it was asked for.
+        // An address the echo service could not give, or one the server cannot store (an
+        // answer that is no IPv4 address), leaves the machine unremembered, which is said.
         const std::optional<wxString> address = account::PublicAddress();
-        if (address)
-            db->Execute(statements::RememberUser(*db, *uid, *address));
-        else
-            not_remembered = true;
+        not_remembered = !address || !db->Execute(statements::RememberUser(*db, *uid, *address));
     }
     Say("Logged in successfully. Enjoy! :)");
     if (not_remembered)
-        Say("This machine could not be remembered: its public address could not be found out. "
-            "You will have to log in again next time.");
+        Say("This machine could not be remembered: its public address could not be found out "
+            "or stored. You will have to log in again next time.");
 
     // The form that was used goes; any other page stays.
     wxAuiNotebook* notebook = workspace_.Notebook();

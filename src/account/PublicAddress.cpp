@@ -7,13 +7,18 @@ namespace account {
 
 std::optional<wxString> PublicAddress() {
     http::Limits limits;
-    // An address is short; a longer body is a page of some other kind, not an address.
     limits.max_body_bytes = 256;
     const std::optional<http::Reply> reply =
         http::Get(http::ServiceUrl(http::Service::IpEcho, "/ip.php"), limits);
-    if (!reply || reply->cut)
+    if (!reply)
         return std::nullopt;
-    return text::FromUtf8(reply->body);
+    return AddressFromReply(reply->body, reply->cut);
+}
+
+std::optional<wxString> AddressFromReply(std::string_view body, bool cut) {
+    if (cut)
+        return std::nullopt;
+    return text::FromUtf8(body);
 }
 
 } // namespace account

@@ -3,6 +3,7 @@
 #include <wx/string.h>
 
 #include <optional>
+#include <string_view>
 
 namespace account {
 
@@ -10,5 +11,9 @@ namespace account {
 // reply, decoded from UTF-8. Nothing when the service cannot be reached in time or does not
 // answer with HTTP 200; the wait is bounded by the HTTP timeouts.
 std::optional<wxString> PublicAddress();
+
+// The address in an IP echo reply's body: all of it, decoded from UTF-8. Nothing when the body was
+// `cut` at the limit: an address is short, a longer body is a page of some other kind.
+std::optional<wxString> AddressFromReply(std::string_view body, bool cut);
 
 } // namespace account

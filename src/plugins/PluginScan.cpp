@@ -76,7 +76,18 @@ wxString DerivedLabel(std::string_view path, std::string_view directory) {
     const size_t dot = path.rfind('.');
     if (dot != std::string_view::npos)
         path = path.substr(0, dot);
-    return text::FromUtf8(path);
+    // The label becomes a menu item's: a tab there would start an accelerator and "&" would mark
+    // a mnemonic, so a file's name shows as it is and never takes keys.
+    wxString label;
+    for (const wxUniChar c : text::FromUtf8(path)) {
+        if (c == '&')
+            label += "&&";
+        else if (c < 0x20 || c == 0x7F)
+            label += ' ';
+        else
+            label += c;
+    }
+    return label;
 }
 
 std::vector<LoadedPlugin> LoadPlugins(const std::string& directory) {

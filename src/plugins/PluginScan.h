@@ -26,7 +26,8 @@ std::vector<std::string> ListPluginFiles(const std::string& directory);
 bool MayBeLibrary(std::string_view path);
 
 // The menu label of a plug-in without a name of its own: its path below `directory` up to the
-// last dot ("tools/upper" for "./plugins/tools/upper.so").
+// last dot ("tools/upper" for "./plugins/tools/upper.so"), shown as it is: "&" doubled and
+// control characters (a tab would start an accelerator) turned into blanks.
 wxString DerivedLabel(std::string_view path, std::string_view directory);
 
 // One plug-in command: the entry point and the menu label, a tab and the accelerator included.

@@ -134,6 +134,20 @@ TEST_F(AccountTest, EchoServiceDownDelaysNothingAndRememberMeSaysSoOnce) {
     EXPECT_TRUE(Messages()[1].Contains("could not be remembered")) << Messages()[1];
     EXPECT_EQ(Sent("INSERT INTO remember"), 0u);
     EXPECT_EQ(db_.Query("SELECT COUNT(*) FROM remember"), (TestDatabase::Rows{{"1"}}));
+
+    // An answer that is no address cannot be stored: that is said too, not passed over.
+    prompts_->ExpectMessage();
+    Command(ID_LOGOUT);
+    UpdateAnswers answers;
+    answers.SetEcho("<html>Sign in to the hotel network</html>");
+    ScopedEnv garbage("CORVANE_IP_ECHO_HOST", answers.Host());
+    Command(ID_LOGIN);
+    Submit("ann", "pw", Accounts::ID_LOGIN, 2);
+    ASSERT_EQ(Messages().size(), 5u);
+    EXPECT_EQ(Messages()[3], "Logged in successfully. Enjoy! :)");
+    EXPECT_TRUE(Messages()[4].Contains("could not be remembered")) << Messages()[4];
+    EXPECT_EQ(Sent("INSERT INTO remember"), 1u);
+    EXPECT_EQ(db_.Query("SELECT COUNT(*) FROM remember"), (TestDatabase::Rows{{"1"}}));
 }
 
 TEST_F(AccountTest, WrongPasswordKeepsTheOnePageAndWhatWasTyped) {

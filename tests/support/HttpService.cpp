@@ -51,6 +51,8 @@ void UpdateAnswers::SetVersion(const std::string& body, const std::string& os) {
 
 void UpdateAnswers::SetChangelog(const std::string& body) { Write("app-ext/changelog.txt", body); }
 
+void UpdateAnswers::SetEcho(const std::string& body) { Write("ip.php", body); }
+
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
     if (const char* old = std::getenv(name)) {
         was_set_ = true;

@@ -16,6 +16,10 @@ public:
     // The body of /app-ext/version.php?os=<os>; without one the service answers 404.
     void SetVersion(const std::string& body, const std::string& os = "linux");
     void SetChangelog(const std::string& body);
+    // The body of /ip.php for an IP echo service pointed at Host().
+    void SetEcho(const std::string& body);
+    // "host:port/prefix", a value for CORVANE_UPDATE_HOST or CORVANE_IP_ECHO_HOST.
+    const std::string& Host() const { return host_; }
     // "http://host:port/prefix": what the program's update addresses start with.
     std::string BaseUrl() const { return "http://" + host_; }
 

@@ -93,6 +93,8 @@ TEST(PluginScan, LibraryTestAndDerivedLabelFollowThePath) {
     EXPECT_EQ(plugins::DerivedLabel("./plugins/tools/upper.so", "./plugins/"), "tools/upper");
     EXPECT_EQ(plugins::DerivedLabel("./plugins/x.so.1", "./plugins/"), "x.so");
     EXPECT_EQ(plugins::DerivedLabel("./plugins/caf\xc3\xa9.so", "./plugins/"), L"caf\u00e9");
+    // A file's name never takes keys or hides a letter as a mnemonic.
+    EXPECT_EQ(plugins::DerivedLabel("./plugins/R&D\tCtrl-Q.so", "./plugins/"), "R&&D Ctrl-Q");
 }
 
 TEST(PluginScan, LoadsLibrariesWithTheEntryPointInListingOrder) {
