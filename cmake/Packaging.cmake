@@ -43,7 +43,12 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/corvane.1.gz
               ${CMAKE_BINARY_DIR}/packaging/corvane-admin.1.gz
         DESTINATION share/man/man1)
 
-# Further files the package carries (headers, sample plug-ins) are installed here.
+# For plug-in authors: the header, and the sample plug-ins with their sources. The launcher puts
+# the built samples into a new working directory's plugins/.
+install(FILES include/corvane_plugin.h DESTINATION include)
+install(TARGETS markdown_export html_export LIBRARY DESTINATION lib/corvane/plugins)
+install(FILES examples/plugins/markdown_export.c examples/plugins/html_export.c
+        DESTINATION share/doc/corvane/examples/plugins)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME corvane)

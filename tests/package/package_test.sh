@@ -44,12 +44,16 @@ expect_file() { # MODE PATH
 expect_file -rwxr-xr-x usr/bin/corvane
 expect_file -rwxr-xr-x usr/bin/corvane-admin
 expect_file -rwxr-xr-x usr/lib/corvane/corvane
+expect_file -rw-r--r-- usr/lib/corvane/plugins/markdown_export.so
+expect_file -rw-r--r-- usr/lib/corvane/plugins/html_export.so
 for f in usr/share/applications/corvane.desktop usr/share/doc/corvane/copyright \
     usr/share/doc/corvane/changelog.gz usr/share/man/man1/corvane.1.gz \
     usr/share/man/man1/corvane-admin.1.gz usr/share/corvane/server/README.md \
     usr/share/corvane/server/schema.sql usr/share/corvane/server/admin.sql \
     usr/share/corvane/server/nginx/corvane usr/share/corvane/server/www/changelog.txt \
-    usr/share/corvane/server/www/download.html; do
+    usr/share/corvane/server/www/download.html usr/include/corvane_plugin.h \
+    usr/share/doc/corvane/examples/plugins/markdown_export.c \
+    usr/share/doc/corvane/examples/plugins/html_export.c; do
     expect_file -rw-r--r-- "$f"
 done
 for size in 16 32 48 64 128 256; do
@@ -98,6 +102,9 @@ timeout 60 xdotool search --sync --onlyvisible --name '^Corvane$' >/dev/null ||
 work=$home/.local/share/corvane
 [ "$(readlink -f "/proc/$program_pid/cwd")" = "$work" ] || fail "the program does not run in $work"
 [ -d "$work/snippets" ] && [ -d "$work/plugins" ] || fail "no snippets/ or plugins/ in $work"
+# A new working directory starts with the sample plug-ins.
+[ -f "$work/plugins/markdown_export.so" ] && [ -f "$work/plugins/html_export.so" ] ||
+    fail "the sample plug-ins are not in $work/plugins"
 [ "$(readlink -f "$work/icons")" = "$root/usr/share/corvane/icons" ] ||
     fail "icons/ does not lead to the installed icons"
 # Every icon the program names is there, through the working directory, as a PNG.
