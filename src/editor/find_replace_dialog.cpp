@@ -44,14 +44,34 @@ find_replace_dialog::find_replace_dialog(wxWindow* parent, bool replace)
     // this font.
     SetFont(GetFont().Smaller());
     CentreOnParent();
+}
+
+void find_replace_dialog::Build() {
+    if (tabs_ != nullptr)
+        return;
     tabs_ = new wxNotebook(this, ID_TABS, wxDefaultPosition, wxDefaultSize, 0);
     wxPanel* find_page = NewPage(tabs_);
     BuildFindTab(find_page);
     wxPanel* replace_page = NewPage(tabs_);
     BuildReplaceTab(replace_page);
-    tabs_->AddPage(find_page, "Find", !replace);
-    tabs_->AddPage(replace_page, "Replace", replace);
-    SetSize(wxSize(kWidth, replace ? kReplaceHeight : kFindHeight));
+    tabs_->AddPage(find_page, "Find", !replace_mode);
+    tabs_->AddPage(replace_page, "Replace", replace_mode);
+    SetSize(wxSize(kWidth, replace_mode ? kReplaceHeight : kFindHeight));
+}
+
+wxNotebook* find_replace_dialog::Tabs() {
+    Build();
+    return tabs_;
+}
+
+const find_replace_dialog::SearchTab& find_replace_dialog::FindTab() {
+    Build();
+    return find_tab_;
+}
+
+const find_replace_dialog::SearchTab& find_replace_dialog::ReplaceTab() {
+    Build();
+    return replace_tab_;
 }
 
 void find_replace_dialog::BuildFindTab(wxWindow* page) {
@@ -90,6 +110,7 @@ void find_replace_dialog::BuildReplaceTab(wxWindow* page) {
 
 void find_replace_dialog::Open(snippet_stc* editor, bool replace) {
     target = editor;
+    Build();
     tabs_->SetSelection(replace ? 1 : 0);
     CentreOnParent();
     SetSize(wxSize(kWidth, replace ? kReplaceHeight : kFindHeight));

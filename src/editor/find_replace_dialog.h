@@ -38,15 +38,17 @@ public:
         wxCheckBox* regular_expressions = nullptr;
     };
 
+    // The dialog is made hidden with its window only; its tabs and controls are built when they
+    // are first needed, which keeps them out of the program's start-up.
     explicit find_replace_dialog(wxWindow* parent, bool replace = false);
 
     // Shows the dialog for `editor` (null when the selected page has none) on the Replace tab or
     // the Find tab, centred on the parent, without blocking it.
     void Open(snippet_stc* editor, bool replace);
 
-    wxNotebook* Tabs() const { return tabs_; }
-    const SearchTab& FindTab() const { return find_tab_; }
-    const SearchTab& ReplaceTab() const { return replace_tab_; }
+    wxNotebook* Tabs();
+    const SearchTab& FindTab();
+    const SearchTab& ReplaceTab();
 
     // True while the Replace tab is in view.
     bool replace_mode = false;
@@ -59,6 +61,8 @@ private:
         int end;
     };
 
+    // Builds the tabs and their controls the first time.
+    void Build();
     void BuildFindTab(wxWindow* page);
     void BuildReplaceTab(wxWindow* page);
     const SearchTab& TabInView() const;
