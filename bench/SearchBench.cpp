@@ -9,6 +9,7 @@
 //
 // Usage: search_bench [rounds] (15 by default). Needs the display and the private server of
 // scripts/services.sh (start_xvfb, start_db).
+#include "ScratchDirectory.h"
 #include "app/Interface.h"
 #include "browse/SearchTexts.h"
 #include "browse/public_browser.h"
@@ -160,24 +161,12 @@ void Explain(TestDatabase& db, const std::string& name, const std::string& state
                 name.c_str(), tested, read);
 }
 
-struct ScratchDirectory {
-    std::string path;
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
 int Run(int argc, char** argv) {
     int runs = kRuns;
     if (argc > 1)
         runs = std::max(1, std::atoi(argv[1]));
 
-    char templ[] = "/tmp/corvane-search-bench-XXXXXX";
-    const char* work = ::mkdtemp(templ);
-    if (work == nullptr || ::chdir(work) != 0)
-        throw std::runtime_error("cannot make a scratch directory");
-    const ScratchDirectory scratch{work};
+    const ScratchDirectory scratch("/tmp/corvane-search-bench-XXXXXX");
     std::filesystem::create_directory("snippets");
 
     TestDatabase admin;

@@ -7,6 +7,7 @@
 //
 // Usage: tree_bench [rounds] (15 by default). Needs the display and the private server of
 // scripts/services.sh (start_xvfb, start_db).
+#include "ScratchDirectory.h"
 #include "app/Interface.h"
 #include "browse/SnippetBrowser.h"
 #include "storage/Database.h"
@@ -248,25 +249,12 @@ size_t CountItems(const wxTreeCtrl& tree, const wxTreeItemId& item) {
     return count;
 }
 
-// The scratch working directory goes away however the run ends.
-struct ScratchDirectory {
-    std::string path;
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
 int Run(int argc, char** argv) {
     int runs = kRuns;
     if (argc > 1)
         runs = std::max(1, std::atoi(argv[1]));
 
-    char templ[] = "/tmp/corvane-tree-bench-XXXXXX";
-    const char* work = ::mkdtemp(templ);
-    if (work == nullptr || ::chdir(work) != 0)
-        throw std::runtime_error("cannot make a scratch directory");
-    const ScratchDirectory scratch{work};
+    const ScratchDirectory scratch("/tmp/corvane-tree-bench-XXXXXX");
 
     auto setup_start = Clock::now();
     MakeLocalStore();

@@ -1,6 +1,7 @@
 #include "browse/SearchTexts.h"
 
 #include "storage/LocalStore.h"
+#include "storage/Statements.h"
 
 namespace search_texts {
 
@@ -34,13 +35,7 @@ std::vector<wxString> TitleWords(const wxString& title) {
     return words;
 }
 
-bool IsMaximum(const wxString& maximum) {
-    for (const wxUniChar c : maximum) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
+bool IsMaximum(const wxString& maximum) { return maximum.empty() || statements::IsId(maximum); }
 
 wxString ResultsCaption(const wxString& language, const wxString& title) {
     return language + " " + title;

@@ -1,29 +1,19 @@
 #include "storage/Statements.h"
 
 #include "storage/Database.h"
-#include "support/TestDatabase.h"
+#include "support/CloudTest.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class AccountStatementsTest : public ::testing::Test {
+class AccountStatementsTest : public CloudTest {
 protected:
-    void SetUp() override {
-        server.Reset();
-        wxString error;
-        db = Database::Connect(TestDatabase::AppSettings(), &error);
-        ASSERT_TRUE(db) << error;
-    }
-
     // The first field of the first row, or "none".
     wxString First(const wxString& statement) {
         const auto row = db->FirstRow(statement, Fetch::Stored);
         return row && !row->empty() ? row->front() : wxString("none");
     }
-
-    TestDatabase server;
-    std::unique_ptr<Database> db;
 };
 
 TEST_F(AccountStatementsTest, TextsAreExactAndQuotedValuesEscaped) {

@@ -1,7 +1,7 @@
 #include "storage/Database.h"
 
+#include "support/CloudTest.h"
 #include "support/TcpProxy.h"
-#include "support/TestDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -17,28 +17,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class DatabaseTest : public ::testing::Test {
+class DatabaseTest : public CloudTest {
 protected:
-    void SetUp() override {
-        server.Reset();
-        db = Connect(TestDatabase::AppSettings());
-        ASSERT_TRUE(db);
-    }
-
-    std::unique_ptr<Database> Connect(const DbSettings& settings) {
-        wxString error;
-        std::unique_ptr<Database> database = Database::Connect(settings, &error);
-        EXPECT_TRUE(database) << error;
-        if (database)
-            database->SetStatementObserver([this](const std::string& s) { sent.push_back(s); });
-        return database;
-    }
-
     int Count(const std::string& sql) { return std::stoi(server.Query(sql).at(0).at(0)); }
-
-    TestDatabase server;
-    std::unique_ptr<Database> db;
-    std::vector<std::string> sent;
 };
 
 // A loopback port that nobody listens on: bound by us a moment ago, then released.

@@ -1,7 +1,7 @@
 #include "browse/SearchTexts.h"
 #include "storage/Database.h"
 #include "storage/Statements.h"
-#include "support/TestDatabase.h"
+#include "support/CloudTest.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +13,8 @@ namespace {
 
 using Titles = std::vector<std::string>;
 
-class SearchStatementsTest : public ::testing::Test {
+class SearchStatementsTest : public CloudTest {
 protected:
-    void SetUp() override {
-        server.Reset();
-        wxString error;
-        db = Database::Connect(TestDatabase::AppSettings(), &error);
-        ASSERT_TRUE(db) << error;
-    }
-
     wxString Search(const wxString& title, const wxString& language,
                     const wxString& maximum = wxString()) {
         return statements::SearchPublic(*db, search_texts::TitleWords(title), language, maximum);
@@ -55,9 +48,6 @@ protected:
         }
         return plan;
     }
-
-    TestDatabase server;
-    std::unique_ptr<Database> db;
 };
 
 TEST_F(SearchStatementsTest, TextsAreExact) {

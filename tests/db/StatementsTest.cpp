@@ -2,7 +2,7 @@
 
 #include "app/TextCodec.h"
 #include "storage/Database.h"
-#include "support/TestDatabase.h"
+#include "support/CloudTest.h"
 
 #include <gtest/gtest.h>
 
@@ -11,16 +11,8 @@ namespace {
 using namespace std::string_literals;
 using Table = std::vector<std::vector<wxString>>;
 
-class StatementsTest : public ::testing::Test {
+class StatementsTest : public CloudTest {
 protected:
-    void SetUp() override {
-        server.Reset();
-        wxString error;
-        db = Database::Connect(TestDatabase::AppSettings(), &error);
-        ASSERT_TRUE(db) << error;
-        db->SetStatementObserver([this](const std::string& s) { sent.push_back(s); });
-    }
-
     Table Rows(const wxString& statement, Fetch fetch) {
         Table rows;
         EXPECT_TRUE(db->Select(statement, fetch, [&rows](const DbRow& row) {
@@ -31,10 +23,6 @@ protected:
         })) << db->LastError();
         return rows;
     }
-
-    TestDatabase server;
-    std::unique_ptr<Database> db;
-    std::vector<std::string> sent;
 };
 
 wxString FromBytes(const std::string& bytes) { return text::FromUtf8(bytes); }
