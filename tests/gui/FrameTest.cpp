@@ -6,6 +6,7 @@
 #include "editor/panel_with_stc.h"
 #include "editor/snippet_stc.h"
 #include "storage/Database.h"
+#include "support/ScopedEnv.h"
 
 #include <wx/aui/auibook.h>
 #include <wx/evtloop.h>
@@ -329,8 +330,7 @@ TEST_F(GuiTest, OpenShellRunsTheTerminalOrSaysThatThereIsNone) {
     OpenFrame();
     const wxString bin = wxGetCwd() + "/bin";
     wxFileName::Mkdir(bin);
-    const std::string saved_path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", bin.utf8_string().c_str(), 1);
+    ScopedEnv path("PATH", bin.utf8_string());
 
     prompts_->ExpectMessage();
     Command(ID_OPEN_SHELL);
@@ -347,7 +347,6 @@ TEST_F(GuiTest, OpenShellRunsTheTerminalOrSaysThatThereIsNone) {
     }
     ::chmod((bin + "/xterm").utf8_str(), 0755);
     Command(ID_OPEN_SHELL);
-    setenv("PATH", saved_path.c_str(), 1);
     EXPECT_TRUE(wxFileName::FileExists(marker));
     EXPECT_EQ(prompts_->History().size(), 1u);
 }

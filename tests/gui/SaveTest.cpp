@@ -1,5 +1,6 @@
 #include "gui/CloudGuiTest.h"
 
+#include "support/ScopedEnv.h"
 #include "support/TcpProxy.h"
 
 #include "app/CorvaneFrame.h"
@@ -299,7 +300,7 @@ TEST_F(CloudGuiTest, ServerKilledRightAfterTheInsertLeavesThePageBoundToItsRow) 
 TEST_F(CloudGuiTest, InsertWhoseReplyIsLostIsLookedUpBeforeAnythingIsSaid) {
     const std::string uid = db_.AddUser("ann", "pw");
     TcpProxy proxy(db_.Port());
-    DatabasePortOverride through_proxy(proxy.Port());
+    ScopedEnv through_proxy("CORVANE_DB_PORT", std::to_string(proxy.Port()));
     OpenFrame();
     LogIn(uid);
     const auto is_insert = [](const std::string& s) { return s.rfind("INSERT", 0) == 0; };
@@ -535,7 +536,7 @@ TEST_F(CloudGuiTest, UnreachableCloudAtStartUpLeavesLocalSnippetsWorking) {
     WriteFile("snippets/Go/main", "package main\n");
     {
         // Port 1 on loopback: nobody listens there, so the connect is refused at once.
-        DatabasePortOverride nowhere(1);
+        ScopedEnv nowhere("CORVANE_DB_PORT", "1");
         prompts_->ExpectMessage();
         OpenFrame();
     }

@@ -3,6 +3,7 @@
 #include "app/CorvaneFrame.h"
 #include "gui/GuiTestRunner.h"
 #include "gui/ScriptedPrompts.h"
+#include "support/ScopedEnv.h"
 #include "support/TcpProxy.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +83,7 @@ TEST_F(StartupTest, UnreachableCloudIsReportedWhileTheSplashIsUp) {
         }
     });
     {
-        DatabasePortOverride nowhere(1);
+        ScopedEnv nowhere("CORVANE_DB_PORT", "1");
         StartAndCheck();
     }
     ASSERT_EQ(prompts_->History().size(), 1u);

@@ -53,21 +53,6 @@ void UpdateAnswers::SetChangelog(const std::string& body) { Write("app-ext/chang
 
 void UpdateAnswers::SetEcho(const std::string& body) { Write("ip.php", body); }
 
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-        was_set_ = true;
-        saved_ = old;
-    }
-    setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (was_set_)
-        setenv(name_.c_str(), saved_.c_str(), 1);
-    else
-        unsetenv(name_.c_str());
-}
-
 SilentServer::SilentServer() {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ScopedEnv.h"
+
 #include <string>
 
 // The private nginx that scripts/services.sh starts (CORVANE_TEST_HTTP_ROOT, CORVANE_UPDATE_HOST).
@@ -29,20 +31,6 @@ private:
     std::string saved_host_;
     std::string dir_;
     std::string host_;
-};
-
-// Points an environment variable at another value while the object lives.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    bool was_set_ = false;
-    std::string saved_;
 };
 
 // A server on a loopback port that takes connections and never answers: the kernel completes

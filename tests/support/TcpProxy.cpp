@@ -6,7 +6,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -144,19 +143,4 @@ void TcpProxy::Relay(int client) {
     if (server >= 0)
         ::close(server);
     ::close(client);
-}
-
-DatabasePortOverride::DatabasePortOverride(unsigned port) {
-    const char* saved = std::getenv("CORVANE_DB_PORT");
-    had_ = saved != nullptr;
-    if (had_)
-        saved_ = saved;
-    setenv("CORVANE_DB_PORT", std::to_string(port).c_str(), 1);
-}
-
-DatabasePortOverride::~DatabasePortOverride() {
-    if (had_)
-        setenv("CORVANE_DB_PORT", saved_.c_str(), 1);
-    else
-        unsetenv("CORVANE_DB_PORT");
 }

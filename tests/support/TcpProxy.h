@@ -56,17 +56,3 @@ private:
     std::vector<std::thread> threads_;
     std::thread acceptor_;
 };
-
-// Starts the program's connection settings (CORVANE_DB_PORT) on another port for the life of
-// this object: a proxy's, or one where nobody listens.
-class DatabasePortOverride {
-public:
-    explicit DatabasePortOverride(unsigned port);
-    ~DatabasePortOverride();
-    DatabasePortOverride(const DatabasePortOverride&) = delete;
-    DatabasePortOverride& operator=(const DatabasePortOverride&) = delete;
-
-private:
-    std::string saved_;
-    bool had_;
-};
