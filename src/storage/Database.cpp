@@ -74,8 +74,9 @@ struct Database::Handle {
     MysqlPtr mysql;
     // The server has gone away; the next statement opens a fresh connection first.
     bool lost = false;
-    // The server's max_allowed_packet for this connection; 0 when unknown.
-    unsigned long long packet_limit = 0;
+    // The server's max_allowed_packet for this connection, asked for when a statement first
+    // comes near the smallest limit a server may have; 0 when it could not be told.
+    std::optional<unsigned long long> packet_limit;
 };
 
 bool DbRow::IsNull(unsigned column) const { return column >= count_ || fields_[column] == nullptr; }
@@ -102,7 +103,6 @@ std::unique_ptr<Database> Database::Connect(const DbSettings& settings, wxString
         return nullptr;
     }
     std::unique_ptr<Database> database(new Database(settings));
-    database->handle_->packet_limit = PacketLimit(mysql.get());
     database->handle_->mysql = std::move(mysql);
     return database;
 }
@@ -201,8 +201,14 @@ std::optional<std::string> Database::Encode(const wxString& statement) {
 
 bool Database::FitsPacket(const std::string& statement) {
     // The packet holds the statement after one command byte. A larger one would be refused by
-    // the server, which then drops the connection without saying why.
-    const unsigned long long limit = handle_->packet_limit;
+    // the server, which then drops the connection without saying why. No server takes less than
+    // 1024 bytes, so only a longer statement needs the limit (one question per connection).
+    constexpr unsigned long long kSmallestLimit = 1024;
+    if (statement.size() + 1 <= kSmallestLimit)
+        return true;
+    if (!handle_->packet_limit)
+        handle_->packet_limit = PacketLimit(handle_->mysql.get());
+    const unsigned long long limit = *handle_->packet_limit;
     if (limit == 0 || statement.size() + 1 <= limit)
         return true;
     last_error_ = wxString::Format("The statement is %llu bytes long, but the database server "
@@ -220,7 +226,7 @@ bool Database::Reopen() {
         handle_->lost = true;
         return false;
     }
-    handle_->packet_limit = PacketLimit(fresh.get());
+    handle_->packet_limit.reset();
     handle_->mysql = std::move(fresh);
     handle_->lost = false;
     return true;
