@@ -85,8 +85,10 @@ void search_results::OnDownload(wxCommandEvent&) {
         // removed again, and only when they stay empty.
         SaveDirectory downloads(local_store::kDownloads);
         SaveDirectory language(search_texts::DownloadDirectory(tree_->ShownLanguage()));
+        if (!language.Problem().empty())
+            prompts.ShowMessage(language.Problem(), Prompts::kDefaultCaption);
         const std::optional<wxString> chosen = prompts.AskSaveFile(
-            SaveFileRequest{"Save File", language.Path(),
+            SaveFileRequest{"Save File", language.DialogDirectory(),
                             search_texts::DownloadFileName(tree_->ShownTitle()), "All Files|*.*"});
         if (!chosen)
             return;

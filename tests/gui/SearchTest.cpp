@@ -361,6 +361,7 @@ TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {
     db_.AddSnippet(ann, "Quick sort", "Ruby", "def qs(a)\n  a.sort\nend\n", true, true);
     db_.AddSnippet(ann, "../../y", "../../x", "hostile", true, true);
     db_.AddSnippet(ann, "lost", "Go", "never written", true, true);
+    db_.AddSnippet(ann, "gem", "Ruby.snippet", "gem 'x'", true, true);
     OpenFrame();
     public_browser* page = Browse();
     ASSERT_NE(page, nullptr);
@@ -410,6 +411,20 @@ TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {
     wxFileName::Mkdir("snippets/downloads");
     download();
     EXPECT_TRUE(Exists("snippets/downloads"));
+
+    // A language that names a file there (an earlier download) says why, and the dialog opens
+    // where it can save.
+    WriteFile("snippets/downloads/Ruby.snippet", "an earlier download");
+    View(results, {"Ruby.snippet", "gem"});
+    prompts_->ExpectMessage();
+    prompts_->AnswerSaveFile(wxString("./snippets/downloads/gem.snippet"));
+    download();
+    const auto& history = prompts_->History();
+    ASSERT_GE(history.size(), 2u);
+    EXPECT_TRUE(history[history.size() - 2].message.Contains("a file of that name is in the way"));
+    EXPECT_EQ(history.back().file.directory, "./snippets/downloads/");
+    EXPECT_EQ(ReadFile("snippets/downloads/gem.snippet"), "gem 'x'");
+    EXPECT_EQ(ReadFile("snippets/downloads/Ruby.snippet"), "an earlier download");
 }
 
 } // namespace
