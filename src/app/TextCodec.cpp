@@ -155,6 +155,12 @@ std::optional<std::string> ToLatin1(const wxString& value) {
     return out;
 }
 
+wxString Displayable(const wxString& value) {
+    wxString shown(value);
+    shown.Replace(wxString(wxUniChar(0)), wxString(wxUniChar(kReplacement)));
+    return shown;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t left = bytes.size();

@@ -32,6 +32,10 @@ std::string ToPathBytes(const wxString& path);
 wxString FromLatin1(std::string_view bytes);
 std::optional<std::string> ToLatin1(const wxString& value);
 
+// The text as a label shows it: each NUL becomes U+FFFD. The toolkit ends a label at a NUL, so
+// without this the rest of a title or language would not show.
+wxString Displayable(const wxString& value);
+
 // True when the bytes are valid UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 

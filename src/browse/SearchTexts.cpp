@@ -1,5 +1,6 @@
 #include "browse/SearchTexts.h"
 
+#include "app/TextCodec.h"
 #include "storage/LocalStore.h"
 #include "storage/Statements.h"
 
@@ -37,14 +38,33 @@ std::vector<wxString> TitleWords(const wxString& title) {
 
 bool IsMaximum(const wxString& maximum) { return maximum.empty() || statements::IsId(maximum); }
 
+wxString LimitCount(const wxString& maximum) {
+    // The largest count a LIMIT takes; the server refuses a larger number as a syntax error.
+    static const wxString kLargest = "18446744073709551615";
+    // Leading zeros change nothing, for the server as here.
+    const size_t first = maximum.find_first_not_of('0');
+    if (first == wxString::npos)
+        return maximum;
+    const wxString digits = maximum.Mid(first);
+    if (digits.length() > kLargest.length() ||
+        (digits.length() == kLargest.length() && digits > kLargest))
+        return kLargest;
+    return maximum;
+}
+
 wxString ResultsCaption(const wxString& language, const wxString& title) {
     return language + " " + title;
 }
 
 wxString InformationLabel(const wxString& title, const wxString& language, const wxString& author,
                           const wxString& count) {
-    return " Title: " + title + "    Language: " + language + "    Author: " + author +
-           "        (" + count + " view" + (count == "1" ? "" : "s") + ")";
+    return text::Displayable(" Title: " + title + "    Language: " + language +
+                             "    Author: " + author + "        (" + count + " view" +
+                             (count == "1" ? "" : "s") + ")");
+}
+
+wxString SearchFailedLabel(const wxString& why) {
+    return text::Displayable(" The search could not be run: " + why);
 }
 
 wxString SafeName(const wxString& name) {

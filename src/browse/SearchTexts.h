@@ -16,13 +16,19 @@ std::vector<wxString> TitleWords(const wxString& title);
 
 // True when a trimmed maximum may go into a statement: empty (no limit) or digits 0 to 9 only.
 bool IsMaximum(const wxString& maximum);
+// The LIMIT count for such a maximum: as typed, except that a number beyond the largest count the
+// server takes (2^64 - 1) becomes that count, which like any larger one asks for every row.
+wxString LimitCount(const wxString& maximum);
 
 // The caption of a results page: the language, a blank, the title.
 wxString ResultsCaption(const wxString& language, const wxString& title);
 
-// The information line of a viewed snippet; `count` includes the current view.
+// The information line of a viewed snippet; `count` includes the current view. A NUL in the
+// texts shows as U+FFFD.
 wxString InformationLabel(const wxString& title, const wxString& language, const wxString& author,
                           const wxString& count);
+// The line a results page shows instead when the server did not answer its search.
+wxString SearchFailedLabel(const wxString& why);
 
 // A language or title from somebody else's row made safe to name one directory entry: path
 // separators and NULs become "_", and the names "." and ".." become "_" and "__". Everything

@@ -3,6 +3,7 @@
 #include "app/Interface.h"
 #include "app/Platform.h"
 #include "app/Prompts.h"
+#include "app/TextCodec.h"
 #include "editor/snippet_stc.h"
 #include "storage/Database.h"
 #include "storage/LocalStore.h"
@@ -93,7 +94,7 @@ void SnippetBrowser::AddGrouped(const wxTreeItemId& group, const wxString& state
             previous_bytes.assign(language_bytes);
             wxString language = row.Text(0);
             if (language != previous_language) {
-                language_node = AppendItem(group, language);
+                language_node = AppendItem(group, text::Displayable(language));
                 previous_language.swap(language);
             }
         }
@@ -101,7 +102,7 @@ void SnippetBrowser::AddGrouped(const wxTreeItemId& group, const wxString& state
         row.Text(1).swap(record.info.title);
         row.Text(2).swap(record.info.sid);
         record.info.language = previous_language;
-        record.item = AppendItem(language_node, record.info.title);
+        record.item = AppendItem(language_node, text::Displayable(record.info.title));
         record.favourite = favourite;
         return true;
     };

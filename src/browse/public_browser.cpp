@@ -80,7 +80,7 @@ void public_browser::OnSearch(wxCommandEvent&) {
     wxString statement;
     if (connection_ != nullptr)
         statement = statements::SearchPublic(*connection_, search_texts::TitleWords(title),
-                                             language, maximum);
+                                             language, search_texts::LimitCount(maximum));
     auto* page = new search_results(results_, owner_, connection_, statement);
     results_->AddPage(page, search_texts::ResultsCaption(language, title), true);
 }

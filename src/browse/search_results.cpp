@@ -32,6 +32,9 @@ search_results::search_results(wxWindow* parent, Interface* owner, Database* con
     download_ = new wxButton(this, ID_DOWNLOAD, "Download");
     download_->Disable();
     information_bar_ = new wxBoxSizer(wxHORIZONTAL);
+    // A search the server refused says so where the viewed snippet's details would show.
+    if (!tree_->Failure().empty())
+        ShowInformation(search_texts::SearchFailedLabel(tree_->Failure()));
     information_bar_->Add(information_, 20, wxALIGN_CENTER_VERTICAL, 2);
     information_bar_->Add(15, 15, 0, 0, 0);
     information_bar_->Add(download_, 0, wxALIGN_CENTER_VERTICAL, 2);
@@ -82,8 +85,10 @@ void search_results::OnDownload(wxCommandEvent&) {
         // removed again, and only when they stay empty.
         SaveDirectory downloads(local_store::kDownloads);
         SaveDirectory language(search_texts::DownloadDirectory(tree_->ShownLanguage()));
+        if (!language.Problem().empty())
+            prompts.ShowMessage(language.Problem(), Prompts::kDefaultCaption);
         const std::optional<wxString> chosen = prompts.AskSaveFile(
-            SaveFileRequest{"Save File", language.Path(),
+            SaveFileRequest{"Save File", language.DialogDirectory(),
                             search_texts::DownloadFileName(tree_->ShownTitle()), "All Files|*.*"});
         if (!chosen)
             return;

@@ -1,5 +1,6 @@
 #include "browse/search_results_tree.h"
 
+#include "app/TextCodec.h"
 #include "browse/SearchTexts.h"
 #include "browse/search_results.h"
 #include "storage/Database.h"
@@ -28,19 +29,21 @@ void search_results_tree::LoadResults(const wxString& statement) {
         return;
     wxString previous_language;
     wxTreeItemId language_node = root;
-    connection_->Select(statement, Fetch::Stored, [&](const DbRow& row) {
+    const bool found = connection_->Select(statement, Fetch::Stored, [&](const DbRow& row) {
         NodeRecord& record = records_.emplace_back();
         row.Text(0).swap(record.info.language);
         row.Text(1).swap(record.info.title);
         row.Text(2).swap(record.info.content);
         row.Text(3).swap(record.info.sid);
         if (record.info.language != previous_language) {
-            language_node = AppendItem(root, record.info.language);
+            language_node = AppendItem(root, text::Displayable(record.info.language));
             previous_language = record.info.language;
         }
-        record.item = AppendItem(language_node, record.info.title);
+        record.item = AppendItem(language_node, text::Displayable(record.info.title));
         return true;
     });
+    if (!found)
+        failure_ = connection_->LastError();
 }
 
 const search_results_tree::NodeRecord*

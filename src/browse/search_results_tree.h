@@ -23,6 +23,8 @@ public:
     // Language and title of the snippet last viewed, as its row gave them.
     const wxString& ShownLanguage() const { return shown_language_; }
     const wxString& ShownTitle() const { return shown_title_; }
+    // Why the server did not answer the search; empty when it did (with or without rows).
+    const wxString& Failure() const { return failure_; }
 
 private:
     struct NodeRecord {
@@ -35,6 +37,7 @@ private:
 
     wxString shown_language_;
     wxString shown_title_;
+    wxString failure_;
     wxString user_id_;
     std::vector<NodeRecord> records_;
     search_results* page_;

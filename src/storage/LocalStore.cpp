@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -147,6 +148,43 @@ bool WriteText(const wxString& path, const wxString& text, wxString* error) {
     return WriteText(path, text, Encoding::Utf8, error);
 }
 
+namespace {
+
+// Where a file is written before it replaces `target`: beside it (one file system for the rename),
+// named after it with ".corvane-saving" added. A name near the longest the directory takes is cut
+// first, at a character's start, so that every name the file system takes can be saved; the
+// result is never the target's own name.
+std::string TemporaryPath(const std::string& directory, const std::string& name) {
+    static const std::string kSuffix = ".corvane-saving";
+    const long longest = ::pathconf(directory.c_str(), _PC_NAME_MAX);
+    const size_t name_max = longest > 0 ? static_cast<size_t>(longest) : NAME_MAX;
+    std::string temporary = name + kSuffix;
+    if (temporary.size() > name_max) {
+        // Shorter than the name, since the name and the suffix together are too long.
+        size_t keep = name_max > kSuffix.size() ? name_max - kSuffix.size() : 0;
+        for (;;) {
+            while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+                --keep;
+            temporary = name.substr(0, keep) + kSuffix;
+            // A name that itself ends in the suffix would be written over in place.
+            if (temporary != name || keep == 0)
+                break;
+            --keep;
+        }
+    }
+    return directory + "/" + temporary;
+}
+
+// Makes a rename in the directory last through a power cut. A failure here is not reported: the
+// new text is in place already.
+void SyncDirectory(const std::string& directory) {
+    FdCloser dir{::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd >= 0)
+        ::fsync(dir.fd);
+}
+
+} // namespace
+
 bool WriteText(const wxString& path, const wxString& text, Encoding encoding, wxString* error) {
     auto fail = [&](const wxString& why) {
         if (error)
@@ -170,7 +208,12 @@ bool WriteText(const wxString& path, const wxString& text, Encoding encoding, wx
     }
     struct stat existing;
     const bool keep_mode = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
-    const std::string temporary = target + ".corvane-saving";
+    const size_t slash = target.rfind('/');
+    const std::string directory = slash == std::string::npos ? "."
+                                  : slash == 0               ? "/"
+                                                             : target.substr(0, slash);
+    const std::string temporary =
+        TemporaryPath(directory, slash == std::string::npos ? target : target.substr(slash + 1));
     bool written = false;
     int saved_errno = 0;
     {
@@ -207,6 +250,7 @@ bool WriteText(const wxString& path, const wxString& text, Encoding encoding, wx
         ::unlink(temporary.c_str());
         return fail(wxString::FromUTF8(std::strerror(saved_errno)));
     }
+    SyncDirectory(directory);
     return true;
 }
 

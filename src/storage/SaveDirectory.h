@@ -17,8 +17,16 @@ public:
 
     const wxString& Path() const { return path_; }
     bool Created() const { return created_; }
+    // Where the save dialog opens: this directory, or when it cannot be used (a file has its
+    // name, a level above it is missing) the nearest directory above it. A dialog opened on a
+    // path that is no directory shows no folder and cannot save.
+    wxString DialogDirectory() const;
+    // Why this directory cannot be used, as a message for the user; empty when it can.
+    wxString Problem() const;
 
 private:
     wxString path_;
     bool created_;
+    wxString problem_;
+    wxString dialog_directory_;
 };

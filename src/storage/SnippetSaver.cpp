@@ -210,9 +210,12 @@ bool SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file
         std::optional<SaveDirectory> language;
         if (!subdirectory.empty())
             language.emplace(directory);
+        if (language && !language->Problem().empty())
+            Prompts::Current().ShowMessage(language->Problem(), Prompts::kDefaultCaption);
 
         const std::optional<wxString> chosen = Prompts::Current().AskSaveFile(
-            SaveFileRequest{"Save File", directory, file_name, "All Files|*.*"});
+            SaveFileRequest{"Save File", language ? language->DialogDirectory() : directory,
+                            file_name, "All Files|*.*"});
         if (chosen) {
             if (panel_with_stc* page = SelectedSavablePage()) {
                 written = WritePage(page, *chosen);

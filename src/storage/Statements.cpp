@@ -109,20 +109,28 @@ wxString RememberUser(const Database& db, const wxString& uid, const wxString& a
 
 wxString Languages() { return "SELECT DISTINCT language FROM snippets ORDER BY language"; }
 
+wxString TitleConditions(const Database& db, const std::vector<wxString>& words) {
+    if (words.empty())
+        return wxString();
+    wxString conditions = "AND ( ";
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i > 0)
+            conditions += "AND ";
+        // A backslash is LIKE's escape character (the session keeps backslash escapes on), so
+        // one in a word is doubled to stand for itself; % and _ stay wildcards.
+        wxString pattern = words[i];
+        pattern.Replace("\\", "\\\\");
+        conditions += "title LIKE '%" + db.Escape(pattern) + "%' ";
+    }
+    return conditions + " ) ";
+}
+
 wxString SearchPublic(const Database& db, const std::vector<wxString>& words,
                       const wxString& language, const wxString& maximum) {
     wxASSERT_MSG(maximum.empty() || IsId(maximum), "the maximum is not a count");
     wxString statement =
-        "SELECT language, title, content, sid FROM snippets WHERE public = 1 AND approved = 1 ";
-    if (!words.empty()) {
-        statement += "AND ( ";
-        for (size_t i = 0; i < words.size(); ++i) {
-            if (i > 0)
-                statement += "AND ";
-            statement += "title LIKE '%" + db.Escape(words[i]) + "%' ";
-        }
-        statement += " ) ";
-    }
+        "SELECT language, title, content, sid FROM snippets WHERE public = 1 AND approved = 1 " +
+        TitleConditions(db, words);
     if (!language.empty())
         statement += "AND language = '" + db.Escape(language) + "' ";
     statement += "ORDER BY language ";

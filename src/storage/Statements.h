@@ -51,9 +51,13 @@ wxString AddUser(const Database& db, const wxString& user_name, const wxString& 
 wxString RememberUser(const Database& db, const wxString& uid, const wxString& address);
 // The distinct languages of all snippets, ordered (read stored).
 wxString Languages();
+// "AND ( title LIKE '%word%' AND ... ) ", true for a title that holds every one of `words`, or
+// nothing when there are none. In a word % and _ are wildcards; every other character, a
+// backslash too, stands for itself.
+wxString TitleConditions(const Database& db, const std::vector<wxString>& words);
 // Language, title, content and sid of the approved public snippets whose titles hold every one
-// of `words` (LIKE patterns: % and _ stay wildcards), only in `language` unless it is empty, by
-// language; at most `maximum` rows unless it is empty. `maximum` must be empty or digits.
+// of `words` (as TitleConditions), only in `language` unless it is empty, by language; at most
+// `maximum` rows unless it is empty. `maximum` must be empty or digits.
 wxString SearchPublic(const Database& db, const std::vector<wxString>& words,
                       const wxString& language, const wxString& maximum);
 // Title, language, author's name and views plus one of a snippet (read stored).

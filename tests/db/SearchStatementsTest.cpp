@@ -96,6 +96,10 @@ TEST_F(SearchStatementsTest, SearchFindsApprovedPublicTitlesIgnoringCase) {
     server.AddSnippet(ann, "quick but shared only", "C", "7", true, false);
     server.AddSnippet(ann, "quick and private", "C", "8", false, false);
     server.AddSnippet(ann, "quick without language", std::nullopt, "9", true, true);
+    server.AddSnippet(ann, "C:\\temp\\x", "Zsh", "10", true, true);
+    server.AddSnippet(ann, "C:temp", "Zsh", "11", true, true);
+    server.AddSnippet(ann, "sure%", "Zsh", "12", true, true);
+    server.AddSnippet(ann, "not sure\\ at all", "Zsh", "13", true, true);
 
     EXPECT_EQ(Sorted(Found("quick")), Sorted({"Quick sort", "quick sorting algorithm",
                                               "lower quick", "quick without language"}));
@@ -106,10 +110,14 @@ TEST_F(SearchStatementsTest, SearchFindsApprovedPublicTitlesIgnoringCase) {
     // % matches anything in its place.
     EXPECT_EQ(Sorted(Found("O%Brien")), Sorted({"O'Brien's list", "OBrien list"}));
     EXPECT_EQ(Found("100%"), Titles{"100% sure"});
+    // A backslash matches a backslash, and escapes nothing.
+    EXPECT_EQ(Found("C:\\temp"), Titles{"C:\\temp\\x"});
+    EXPECT_EQ(Found("sure\\"), Titles{"not sure\\ at all"});
+    EXPECT_EQ(Sorted(Found("\\")), Sorted({"C:\\temp\\x", "not sure\\ at all"}));
     // Languages equal but for case are one language, sorted together before the longer name.
     EXPECT_EQ(Sorted(Found("quick", "C")), Sorted({"quick sorting algorithm", "lower quick"}));
     const Titles by_language = Found("");
-    ASSERT_EQ(by_language.size(), 7u);
+    ASSERT_EQ(by_language.size(), 11u);
     EXPECT_EQ(by_language.front(), "quick without language");
     EXPECT_EQ(Sorted({by_language[1], by_language[2]}),
               Sorted({"quick sorting algorithm", "lower quick"}));

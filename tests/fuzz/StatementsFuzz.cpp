@@ -105,6 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(Bytes((*row)[1]) == Bytes(language));
     FUZZ_CHECK(Bytes((*row)[2]) == Bytes(content));
 
+    // The search's title conditions hold for the title they came from: every word is part of
+    // it, whatever quotes, backslashes or wildcards it holds.
+    const auto matched =
+        db->FirstRow("SELECT sid FROM snippets WHERE sid = " + sid + " " +
+                         statements::TitleConditions(*db, search_texts::TitleWords(title)),
+                     Fetch::Stored);
+    FUZZ_CHECK(matched.has_value());
+
     // The lookup by all three values finds the row just stored.
     const auto found =
         db->FirstRow(statements::NewSid(*db, "1", title, language, content), Fetch::Stored);

@@ -163,6 +163,21 @@ TEST_F(CloudGuiTest, CancelledSaveNeverRemovesADirectoryItDidNotMake) {
     EXPECT_EQ(ReadFile("snippets/t"), "text");
 }
 
+TEST_F(CloudGuiTest, LanguageThatNamesAFileSaysWhyAndTheDialogOpensInTheStore) {
+    WriteFile("snippets/notes", "a file at the store's root");
+    OpenFrame();
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_LOCALLY, "t", "notes");
+    prompts_->ExpectMessage();
+    prompts_->AnswerSaveFile(std::nullopt);
+    Command(ID_SAVE);
+    ASSERT_EQ(prompts_->History().size(), 3u);
+    EXPECT_EQ(prompts_->History()[1].message,
+              "The snippet cannot be saved in the folder \"./snippets/notes/\": a file of that "
+              "name is in the way.\n\nThe file dialog opens in \"./snippets/\" instead.");
+    EXPECT_EQ(prompts_->History()[2].file.directory, "./snippets/");
+    EXPECT_EQ(ReadFile("snippets/notes"), "a file at the store's root");
+}
+
 TEST_F(CloudGuiTest, FileThatIsNotUtf8SavesBackByteForByteUntilItNeedsUtf8) {
     const std::string latin = "caf\xE9 \xA9\n";
     WriteFile("snippets/menu", latin);

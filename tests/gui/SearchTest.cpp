@@ -190,9 +190,10 @@ TEST_F(SearchTest, EveryPressOpensAPageWhoseEditorTheFrameEdits) {
     Command(ID_ZOOM_IN);
 }
 
-TEST_F(SearchTest, MaximumThatIsNotACountIsRefused) {
+TEST_F(SearchTest, MaximumIsCheckedOrWidenedAndARefusedSearchSaysSoOnItsPage) {
     const std::string ann = db_.AddUser("ann", "pw");
     db_.AddSnippet(ann, "alpha", "C", "int a;", true, true);
+    db_.AddSnippet(ann, "alphabet", "C", "int b;", true, true);
     OpenFrame();
     public_browser* page = Browse();
     ASSERT_NE(page, nullptr);
@@ -208,6 +209,52 @@ TEST_F(SearchTest, MaximumThatIsNotACountIsRefused) {
     EXPECT_EQ(page->Results()->GetPageCount(), 0u);
     ASSERT_EQ(prompts_->History().size(), 3u);
     EXPECT_TRUE(prompts_->History()[0].message.Lower().Contains("maximum"));
+
+    // Digits beyond what the server can count ask for every row, as any large maximum does.
+    Search(page, "alpha", "", "99999999999999999999999999");
+    ASSERT_EQ(statements_.size(), 1u);
+    EXPECT_TRUE(wxString(statements_[0]).EndsWith(" LIMIT 18446744073709551615"));
+    EXPECT_EQ(Labels(Selected(page)->Tree(), Node(Selected(page)->Tree(), {"C"})),
+              (Strings{"alpha", "alphabet"}));
+    EXPECT_EQ(Selected(page)->Information()->GetLabelText(), "");
+
+    // A search the server refuses (the program's account may not read snippets, as on a
+    // misconfigured cloud) says so on its page.
+    {
+        struct Regrant {
+            TestDatabase& db;
+            ~Regrant() { db.Exec("GRANT SELECT ON corvane.snippets TO 'corvane'@'%'"); }
+        } regrant{db_};
+        db_.Exec("REVOKE SELECT ON corvane.snippets FROM 'corvane'@'%'");
+        Search(page, "alpha");
+    }
+    search_results* refused = Selected(page);
+    EXPECT_TRUE(Labels(refused->Tree(), refused->Tree()->GetRootItem()).empty());
+    const wxString line = refused->Information()->GetLabelText();
+    EXPECT_TRUE(line.StartsWith(" The search could not be run: ") && line.Contains("denied"))
+        << line;
+}
+
+TEST_F(SearchTest, NulInATitleOrLanguageShowsAndTheRestOfTheLabelStays) {
+    const std::string ann = db_.AddUser("ann", "pw");
+    db_.Exec("INSERT INTO snippets(uid, title, language, content, public, approved) VALUES(" + ann +
+             ", 'a\\0b', 'C\\0x', 'text', 1, 1)");
+    const wxString shown(wxUniChar(0xFFFD));
+    const wxString title = "a" + shown + "b";
+    const wxString language = "C" + shown + "x";
+    OpenFrame();
+    LogIn(ann);
+    EXPECT_EQ(Labels({"My Cloud"}), Strings{language});
+    EXPECT_EQ(Labels({"My Cloud", language}), Strings{title});
+
+    public_browser* page = Browse();
+    ASSERT_NE(page, nullptr);
+    Search(page, "");
+    search_results* results = Selected(page);
+    EXPECT_EQ(Labels(results->Tree(), Node(results->Tree(), {language})), Strings{title});
+    View(results, {language, title});
+    EXPECT_EQ(results->Information()->GetLabelText(),
+              " Title: " + title + "    Language: " + language + "    Author: ann        (1 view)");
 }
 
 TEST_F(SearchTest, ViewShowsTheSnippetAndCountsEachView) {
@@ -314,6 +361,7 @@ TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {
     db_.AddSnippet(ann, "Quick sort", "Ruby", "def qs(a)\n  a.sort\nend\n", true, true);
     db_.AddSnippet(ann, "../../y", "../../x", "hostile", true, true);
     db_.AddSnippet(ann, "lost", "Go", "never written", true, true);
+    db_.AddSnippet(ann, "gem", "Ruby.snippet", "gem 'x'", true, true);
     OpenFrame();
     public_browser* page = Browse();
     ASSERT_NE(page, nullptr);
@@ -363,6 +411,20 @@ TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {
     wxFileName::Mkdir("snippets/downloads");
     download();
     EXPECT_TRUE(Exists("snippets/downloads"));
+
+    // A language that names a file there (an earlier download) says why, and the dialog opens
+    // where it can save.
+    WriteFile("snippets/downloads/Ruby.snippet", "an earlier download");
+    View(results, {"Ruby.snippet", "gem"});
+    prompts_->ExpectMessage();
+    prompts_->AnswerSaveFile(wxString("./snippets/downloads/gem.snippet"));
+    download();
+    const auto& history = prompts_->History();
+    ASSERT_GE(history.size(), 2u);
+    EXPECT_TRUE(history[history.size() - 2].message.Contains("a file of that name is in the way"));
+    EXPECT_EQ(history.back().file.directory, "./snippets/downloads/");
+    EXPECT_EQ(ReadFile("snippets/downloads/gem.snippet"), "gem 'x'");
+    EXPECT_EQ(ReadFile("snippets/downloads/Ruby.snippet"), "an earlier download");
 }
 
 } // namespace

@@ -226,26 +226,52 @@ TEST(LocalStoreFiles, FailedWriteSaysWhyAndLeavesNothingBehind) {
     EXPECT_EQ(dir.FileBytes("snippet"), "old text");
 }
 
+// Names near the longest a directory takes (255 bytes), with and without characters of several
+// bytes.
+std::vector<std::string> LongNames() {
+    std::string euros;
+    for (int i = 0; i < 85; ++i)
+        euros += "\xE2\x82\xAC";
+    return {std::string(241, 't'), std::string(255, 'n'), euros /* 255 bytes */,
+            std::string(239, 'e') + "\xC3\xA9" + std::string(14, 'e') /* cut inside "é" */,
+            std::string(240, 's') + ".corvane-saving" /* the name a cut would give */};
+}
+
+// A name as long as the directory takes is written like any (the temporary file's name is cut to
+// fit), and a write broken off keeps the old text.
 TEST(LocalStoreFiles, WriteBrokenOffHalfwayKeepsTheOldText) {
+    std::vector<std::string> names = LongNames();
+    names.insert(names.begin(), "snippet");
+    for (const std::string& name : names) {
+        TempDir dir;
+        dir.MakeFile(name, "old text");
+
+        // A file-size limit makes the system refuse the write after the first bytes.
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto saved_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 1024;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        wxString error;
+        const bool written = local_store::WriteText(dir.Path(name), wxString('x', 65536), &error);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, saved_handler);
+
+        EXPECT_FALSE(written) << name.size();
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(dir.FileBytes(name), "old text") << name.size();
+        EXPECT_TRUE(local_store::WriteText(dir.Path(name), "new text", &error))
+            << name.size() << ": " << error.utf8_string();
+        EXPECT_EQ(dir.FileBytes(name), "new text");
+        EXPECT_EQ(dir.Names(), std::set<std::string>{name});
+    }
+    // One byte longer is refused with the system's reason.
     TempDir dir;
-    dir.MakeFile("snippet", "old text");
-
-    // A file-size limit makes the system refuse the write after the first bytes.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto saved_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     wxString error;
-    const bool written = local_store::WriteText(dir.Path("snippet"), wxString('x', 65536), &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, saved_handler);
-
-    EXPECT_FALSE(written);
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(dir.FileBytes("snippet"), "old text");
-    EXPECT_EQ(dir.Names(), std::set<std::string>{"snippet"});
+    EXPECT_FALSE(local_store::WriteText(dir.Path(std::string(256, 'x')), "text", &error));
+    EXPECT_EQ(error, "File name too long");
+    EXPECT_TRUE(dir.Names().empty());
 }
 
 TEST(LocalStoreListing, LinksBackIntoTheWalkAreLeavesAndOtherLinksAreFollowed) {
@@ -330,4 +356,16 @@ TEST(LocalStoreFiles, SaveDirectoryRemovesOnlyAnEmptyDirectoryItMade) {
     }
     EXPECT_EQ(dir.Names(), (std::set<std::string>{"existing", "kept"}));
     EXPECT_EQ(dir.FileBytes("kept/snippet"), "saved");
+
+    // A directory that cannot be made says why, and the dialog opens in the nearest directory
+    // above it (a file in its way is shown on the pages that save).
+    dir.MakeFile("Ruby.snippet", "a download");
+    for (const auto& [below, why] : {std::pair<std::string, std::string>{"Shell/Batch/", "No such"},
+                                     {"Ruby.snippet/deeper/", "Not a directory"}}) {
+        const SaveDirectory save(dir.Path(below));
+        EXPECT_TRUE(save.Problem().Contains(why)) << save.Problem();
+        EXPECT_EQ(save.DialogDirectory(), dir.Path() + "/");
+    }
+    EXPECT_EQ(SaveDirectory(dir.Path("existing/")).Problem(), "");
+    EXPECT_EQ(dir.FileBytes("Ruby.snippet"), "a download");
 }

@@ -26,6 +26,14 @@ TEST(SearchTextsTest, MaximumIsDigitsOrNothing) {
     EXPECT_FALSE(IsMaximum(wxString::FromUTF8("\xEF\xBC\x91"))); // fullwidth 1
 }
 
+TEST(SearchTextsTest, MaximumBeyondTheServersRangeAsksForEveryRow) {
+    for (const char* typed : {"", "007", "000", "18446744073709551615", "0018446744073709551615"})
+        EXPECT_EQ(LimitCount(typed), typed);
+    for (const char* beyond :
+         {"18446744073709551616", "99999999999999999999999999", "100000000000000000000"})
+        EXPECT_EQ(LimitCount(beyond), "18446744073709551615") << beyond;
+}
+
 TEST(SearchTextsTest, DownloadNamesStayInsideTheDownloadsDirectory) {
     EXPECT_EQ(DownloadDirectory("Ruby"), "./snippets/downloads/Ruby/");
     EXPECT_EQ(DownloadFileName("Quick sort"), "Quick sort.snippet");
