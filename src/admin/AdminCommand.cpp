@@ -3,12 +3,15 @@
 #include "BuildSettings.h"
 #include "storage/Statements.h"
 
-#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
+#include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -30,18 +33,70 @@ bool ParsePort(const std::string& text, unsigned& port) {
     return true;
 }
 
-// The file's first line, without its line break.
-bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot read the password file " + path + ": " + std::strerror(errno);
-        return false;
+// The longest first line a password file may have. Anything longer is no password, and the
+// bound keeps a device such as /dev/zero or a pipe that never ends a line from being read forever.
+constexpr std::size_t kMaxPasswordLine = 4096;
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0)
+            ::close(fd);
     }
-    const std::string contents((std::istreambuf_iterator<char>(file)),
-                               std::istreambuf_iterator<char>());
-    password = contents.substr(0, contents.find('\n'));
-    if (!password.empty() && password.back() == '\r')
-        password.pop_back();
+};
+
+// The password is the first line of a regular file or a pipe, without its line break. Only as
+// much is read as that line takes: a pipe's writer need not close it.
+bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
+    const std::string prefix = "cannot read the password file " + path + ": ";
+    const auto fail = [&](const std::string& why) {
+        error = prefix + why;
+        return false;
+    };
+    // The type is checked before opening, as opening a device can itself have effects, and again
+    // on what was opened.
+    const auto readable = [](const struct stat& status) {
+        return S_ISREG(status.st_mode) || S_ISFIFO(status.st_mode);
+    };
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0)
+        return fail(std::strerror(errno));
+    if (!readable(status))
+        return fail(S_ISDIR(status.st_mode) ? "it is a directory"
+                                            : "it is neither a regular file nor a pipe");
+    const FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY)};
+    if (file.fd < 0)
+        return fail(std::strerror(errno));
+    if (::fstat(file.fd, &status) != 0 || !readable(status))
+        return fail("it is neither a regular file nor a pipe");
+
+    std::string line;
+    char buffer[512];
+    for (;;) {
+        const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return fail(std::strerror(errno));
+        if (got == 0)
+            break;
+        line.append(buffer, static_cast<std::size_t>(got));
+        const std::size_t end = line.find('\n');
+        if (end != std::string::npos) {
+            line.resize(end);
+            break;
+        }
+        if (line.size() > kMaxPasswordLine)
+            break;
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (line.size() > kMaxPasswordLine)
+        return fail("its first line is longer than " + std::to_string(kMaxPasswordLine) + " bytes");
+    // The client library takes the password as a C string, which would end at a NUL.
+    if (line.find('\0') != std::string::npos)
+        return fail("its first line holds a NUL byte");
+    password = std::move(line);
     return true;
 }
 
@@ -60,8 +115,9 @@ const char* AdminCommand::Usage() {
            "Options:\n"
            "  --host HOST           database host (default: CORVANE_DB_HOST, else the build's)\n"
            "  --port PORT           database port (default: CORVANE_DB_PORT, else 3306)\n"
-           "  --password-file FILE  read the password of corvane_admin from the file's\n"
-           "                        first line (default: CORVANE_ADMIN_PASSWORD)\n"
+           "  --password-file FILE  read the password of corvane_admin from the first line\n"
+           "                        of FILE, a regular file or a pipe (default:\n"
+           "                        CORVANE_ADMIN_PASSWORD)\n"
            "  -h, --help            show this help\n"
            "\n"
            "Exit status: 0 done; 1 an unknown sid, or a snippet that is not shared;\n"
@@ -161,12 +217,13 @@ std::optional<AdminCommand> AdminCommand::Parse(const std::vector<std::string>& 
         error = *actionName + " needs at least one sid";
         return std::nullopt;
     }
+    std::unordered_set<std::string> seen;
     for (const std::string& sid : operands) {
         if (!statements::IsId(sid)) {
             error = "not a sid (a snippet's decimal id): " + sid;
             return std::nullopt;
         }
-        if (std::find(command.sids.begin(), command.sids.end(), sid) == command.sids.end())
+        if (seen.insert(sid).second)
             command.sids.push_back(sid);
     }
 
@@ -178,6 +235,12 @@ std::optional<AdminCommand> AdminCommand::Parse(const std::vector<std::string>& 
     } else {
         error = "no password for corvane_admin: set CORVANE_ADMIN_PASSWORD or use "
                 "--password-file FILE";
+        return std::nullopt;
+    }
+    // An empty password would log in only to an account left without one.
+    if (command.settings.password.empty()) {
+        error = passwordFile ? "the password file " + *passwordFile + " holds no password"
+                             : std::string("CORVANE_ADMIN_PASSWORD is empty");
         return std::nullopt;
     }
     return command;

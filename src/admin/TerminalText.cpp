@@ -1,6 +1,7 @@
 #include "admin/TerminalText.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace terminal_text {
 namespace {
@@ -42,9 +43,26 @@ std::size_t Decode(std::string_view bytes, std::size_t at, char32_t& code) {
     return length;
 }
 
-bool IsBidiControl(char32_t code) {
-    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
-           code == 0x200E || code == 0x200F || code == 0x061C;
+// Characters that show nothing, or move text about, while still being part of it: Unicode's
+// default-ignorable code points (zero-width spaces and joiners, bidirectional controls, the
+// byte-order mark, variation selectors, Hangul fillers, tags), the interlinear annotation
+// anchors and the line and paragraph separators, which a terminal may take as line breaks.
+// Text holding them can look like other text, or be read in another order than it is stored.
+bool IsInvisible(char32_t code) {
+    static constexpr std::pair<char32_t, char32_t> kRanges[] = {
+        {0x00AD, 0x00AD},   {0x034F, 0x034F}, {0x061C, 0x061C},   {0x115F, 0x1160},
+        {0x17B4, 0x17B5},   {0x180B, 0x180F}, {0x200B, 0x200F},   {0x2028, 0x202E},
+        {0x2060, 0x206F},   {0x3164, 0x3164}, {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},
+        {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFFB}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+        {0xE0000, 0xE0FFF},
+    };
+    for (const auto& [first, last] : kRanges) {
+        if (code < first)
+            return false;
+        if (code <= last)
+            return true;
+    }
+    return false;
 }
 
 std::string Printable(std::string_view bytes, bool block) {
@@ -72,7 +90,7 @@ std::string Printable(std::string_view bytes, bool block) {
             out += HexByte(static_cast<unsigned char>(code));
         } else if (code == '\\' && !block) {
             out += "\\\\";
-        } else if ((code >= 0x80 && code <= 0x9F) || IsBidiControl(code)) {
+        } else if ((code >= 0x80 && code <= 0x9F) || IsInvisible(code)) {
             char escape[12];
             std::snprintf(escape, sizeof escape, "\\u{%04x}", static_cast<unsigned>(code));
             out += escape;

@@ -5,6 +5,7 @@
 #include <errmsg.h>
 #include <mysql.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,14 +28,16 @@ bool IsConnectionLost(unsigned code) {
 constexpr const char* kSessionMode =
     "SET SESSION sql_mode = 'STRICT_ALL_TABLES,ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION'";
 
-// The largest statement the server takes on this connection, or 0 when it cannot be told.
-unsigned long long PacketLimit(MYSQL* mysql) {
+// The server's max_allowed_packet on this connection, or nothing when it cannot be told.
+std::optional<unsigned long long> PacketLimit(MYSQL* mysql) {
     static const char kQuery[] = "SELECT @@max_allowed_packet";
     if (mysql_real_query(mysql, kQuery, sizeof kQuery - 1) != 0)
-        return 0;
+        return std::nullopt;
     ResultPtr result(mysql_store_result(mysql));
     MYSQL_ROW row = result ? mysql_fetch_row(result.get()) : nullptr;
-    return row != nullptr && row[0] != nullptr ? std::strtoull(row[0], nullptr, 10) : 0;
+    const unsigned long long limit =
+        row != nullptr && row[0] != nullptr ? std::strtoull(row[0], nullptr, 10) : 0;
+    return limit != 0 ? std::optional<unsigned long long>(limit) : std::nullopt;
 }
 
 // A connected handle, or null with the client library's message in `error`.
@@ -75,7 +78,7 @@ struct Database::Handle {
     // The server has gone away; the next statement opens a fresh connection first.
     bool lost = false;
     // The server's max_allowed_packet for this connection, asked for when a statement first
-    // comes near the smallest limit a server may have; 0 when it could not be told.
+    // comes near the smallest limit a server may have.
     std::optional<unsigned long long> packet_limit;
 };
 
@@ -174,7 +177,8 @@ bool Database::Select(const wxString& statement, Fetch fetch,
     bool delivered = false;
     if (Read(*bytes, fetch, onRow, delivered))
         return true;
-    if (!handle_->lost || delivered || !Reopen())
+    // The fresh connection may have another limit than the one that went away.
+    if (!handle_->lost || delivered || !Reopen() || !FitsPacket(*bytes))
         return false;
     return Read(*bytes, fetch, onRow, delivered);
 }
@@ -200,21 +204,34 @@ std::optional<std::string> Database::Encode(const wxString& statement) {
 }
 
 bool Database::FitsPacket(const std::string& statement) {
-    // The packet holds the statement after one command byte. A larger one would be refused by
-    // the server, which then drops the connection without saying why. No server takes less than
-    // 1024 bytes, so only a longer statement needs the limit (one question per connection).
+    // The packet holds the statement after one command byte, and the server takes only packets
+    // smaller than its max_allowed_packet: it refuses a larger one by dropping the connection
+    // without saying why. No server's limit is below 1024 bytes, so only a longer statement needs
+    // the limit (one question per connection).
     constexpr unsigned long long kSmallestLimit = 1024;
-    if (statement.size() + 1 <= kSmallestLimit)
+    const unsigned long long packet = statement.size() + 1;
+    if (packet < kSmallestLimit)
         return true;
     if (!handle_->packet_limit)
         handle_->packet_limit = PacketLimit(handle_->mysql.get());
-    const unsigned long long limit = *handle_->packet_limit;
-    if (limit == 0 || statement.size() + 1 <= limit)
+    // A limit that cannot be told is left to the server.
+    if (!handle_->packet_limit || packet < *handle_->packet_limit)
         return true;
+    // The limit is the connection's. A connection the server dropped unnoticed (a restart) comes
+    // back with the server's limit of now, which may be larger.
+    if (mysql_ping(handle_->mysql.get()) != 0) {
+        if (!Reopen())
+            return false;
+        handle_->packet_limit = PacketLimit(handle_->mysql.get());
+        if (!handle_->packet_limit || packet < *handle_->packet_limit)
+            return true;
+    }
+    const unsigned long long limit = *handle_->packet_limit;
     last_error_ = wxString::Format("The statement is %llu bytes long, but the database server "
-                                   "accepts at most %llu bytes (its max_allowed_packet). It was "
-                                   "not sent.",
-                                   static_cast<unsigned long long>(statement.size()), limit);
+                                   "takes at most %llu bytes (its max_allowed_packet is %llu). "
+                                   "It was not sent.",
+                                   static_cast<unsigned long long>(statement.size()),
+                                   std::max(limit, 2ULL) - 2, limit);
     return false;
 }
 

@@ -33,6 +33,59 @@ TEST(TerminalTextTest, HostileBytesBecomeVisibleEscapes) {
     EXPECT_EQ(terminal_text::Width("Caf\xc3\xa9 \xe2\x82\xac"), 6u);
 }
 
+TEST(TerminalTextTest, InvisibleCharactersBecomeEscapesAndTheirNeighboursStay) {
+    // Line and paragraph separators, zero-width space, joiner and no-break space, the
+    // byte-order mark, a soft hyphen, an isolate and an override, a variation selector and a tag.
+    const std::vector<std::pair<std::string, std::string>> invisible = {
+        {"\xe2\x80\xa8", "\\u{2028}"},      {"\xe2\x80\xa9", "\\u{2029}"},
+        {"\xe2\x80\x8b", "\\u{200b}"},      {"\xe2\x80\x8d", "\\u{200d}"},
+        {"\xe2\x81\xa0", "\\u{2060}"},      {"\xef\xbb\xbf", "\\u{feff}"},
+        {"\xc2\xad", "\\u{00ad}"},          {"\xe2\x81\xa6", "\\u{2066}"},
+        {"\xe2\x80\xae", "\\u{202e}"},      {"\xef\xb8\x8f", "\\u{fe0f}"},
+        {"\xf3\xa0\x81\x81", "\\u{e0041}"},
+    };
+    for (const auto& [character, escape] : invisible) {
+        EXPECT_EQ(terminal_text::Line("a" + character + "b"), "a" + escape + "b") << escape;
+        EXPECT_EQ(terminal_text::Block("a" + character + "b"), "a" + escape + "b") << escape;
+    }
+    // Visible characters next to them in the code tables: a hyphen, the per mille sign, the
+    // registered sign, a fullwidth letter.
+    for (const std::string visible : {"\xe2\x80\x90", "\xe2\x80\xb0", "\xc2\xae", "\xef\xbd\x81"})
+        EXPECT_EQ(terminal_text::Line(visible), visible);
+}
+
+TEST(AdminCommandTest, PortsUpTo65535AreTakenAndDuplicateSidsDropInTheirFirstPlace) {
+    const AdminCommand::Environment lookup = [](const std::string& name) {
+        return name == "CORVANE_ADMIN_PASSWORD" ? std::optional<std::string>("pw") : std::nullopt;
+    };
+    std::string error;
+    const std::vector<std::pair<std::string, unsigned>> ports = {
+        {"65535", 65535}, {"1", 1},      {"00080", 80}, {"65536", 0}, {"0", 0},
+        {"99999", 0},     {"065535", 0}, {"-1", 0},     {"", 0},
+    };
+    for (const auto& [text, port] : ports) {
+        const auto command = AdminCommand::Parse({"--port", text, "list"}, lookup, error);
+        EXPECT_EQ(command.has_value(), port != 0) << text;
+        if (command)
+            EXPECT_EQ(command->settings.port, port) << text;
+        else
+            EXPECT_NE(error.find("not a port number"), std::string::npos) << text << ": " << error;
+    }
+
+    // 50,000 sids in a shuffled order, each followed by one that came earlier: every sid stays
+    // where it first came.
+    std::vector<std::string> args = {"approve"};
+    std::vector<std::string> expected;
+    for (long i = 0; i < 50000; ++i) {
+        expected.push_back(std::to_string(i * 7919 % 50000));
+        args.push_back(expected.back());
+        args.push_back(expected[i / 2]);
+    }
+    const auto command = AdminCommand::Parse(args, lookup, error);
+    ASSERT_TRUE(command) << error;
+    EXPECT_EQ(command->sids, expected);
+}
+
 TEST(AdminCommandTest, SettingsComeFromOptionsThenEnvironmentAndNeverTheProgramsAccount) {
     std::map<std::string, std::string> env = {{"CORVANE_DB_HOST", "db.local"},
                                               {"CORVANE_DB_PORT", "3307"},

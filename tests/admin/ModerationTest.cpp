@@ -5,6 +5,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -290,6 +291,49 @@ TEST_F(ModerationTest, BadArgumentsAndUnknownSidsAreRefusedWithAClearMessage) {
                               {"CORVANE_DB_PASSWORD", TestDatabase::AppSettings().password}});
     EXPECT_EQ(run.status, 2) << Describe(run);
     EXPECT_TRUE(Contains(run.err, "CORVANE_ADMIN_PASSWORD")) << run.err;
+}
+
+TEST_F(ModerationTest, PasswordFileIsAFileOrPipeWhoseFirstLineIsNotEmpty) {
+    const std::map<std::string, std::optional<std::string>> noEnv = {
+        {"CORVANE_ADMIN_PASSWORD", std::nullopt}};
+    const std::string dir = ::testing::TempDir() + "admin-password-dir";
+    ::mkdir(dir.c_str(), 0700);
+    const std::string empty = ::testing::TempDir() + "admin-password-empty";
+    std::ofstream{empty}.close();
+    const std::string cut = ::testing::TempDir() + "admin-password-cut";
+    std::ofstream(cut) << std::string(5000, 'p');
+    // A directory, an endless device, a file without a password, a line no password has.
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {dir, "it is a directory"},
+        {"/dev/zero", "neither a regular file nor a pipe"},
+        {empty, "holds no password"},
+        {cut, "longer than 4096 bytes"},
+    };
+    for (const auto& [file, why] : refused) {
+        const Outcome run = RunAdmin({"--password-file", file, "approve", waiting}, noEnv);
+        EXPECT_EQ(run.status, 2) << file << "\n" << Describe(run);
+        EXPECT_TRUE(Contains(run.err, why)) << run.err;
+    }
+    const Outcome unset = RunAdmin({"list"}, {{"CORVANE_ADMIN_PASSWORD", ""}});
+    EXPECT_EQ(unset.status, 2) << Describe(unset);
+    EXPECT_TRUE(Contains(unset.err, "CORVANE_ADMIN_PASSWORD is empty")) << unset.err;
+    ::rmdir(dir.c_str());
+    std::remove(empty.c_str());
+    std::remove(cut.c_str());
+    EXPECT_EQ(Flags(waiting), "10");
+
+    // A pipe, as a shell's process substitution hands it over. Its writer stays open: the first
+    // line is all that is read.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string line = std::string(kAdminPassword) + "\n";
+    ASSERT_EQ(::write(ends[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    const Outcome piped = RunAdmin(
+        {"--password-file", "/dev/fd/" + std::to_string(ends[0]), "approve", waiting}, noEnv);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    EXPECT_EQ(piped.status, 0) << Describe(piped);
+    EXPECT_EQ(Flags(waiting), "11");
 }
 
 TEST_F(ModerationTest, AdminAccountCannotDeleteRowsOrReadPasswordHashes) {

@@ -275,6 +275,60 @@ TEST_F(DatabaseTest, StatementLargerThanTheServerTakesIsNotSent) {
     EXPECT_EQ(sent.size(), 1u);
 }
 
+// A SELECT of exactly `bytes` bytes that answers with the length of its literal.
+wxString SelectLength(size_t bytes) { return "SELECT LENGTH('" + wxString('x', bytes - 17) + "')"; }
+
+TEST_F(DatabaseTest, LargestStatementTheServerTakesGoesAndOneByteMoreIsNotSent) {
+    ServerVariable small(server, "max_allowed_packet", "1048576");
+    std::unique_ptr<Database> fresh = Connect(TestDatabase::AppSettings());
+    ASSERT_TRUE(fresh);
+    sent.clear();
+    // With its command byte, the statement's packet is one byte below the limit.
+    const auto largest = fresh->FirstRow(SelectLength(1048574), Fetch::Stored);
+    ASSERT_TRUE(largest) << fresh->LastError();
+    EXPECT_EQ((*largest)[0], "1048557");
+    EXPECT_EQ(sent.size(), 1u);
+    // A packet exactly at the limit would make the server drop the connection.
+    sent.clear();
+    EXPECT_FALSE(fresh->Select(SelectLength(1048575), Fetch::Stored, kIgnoreRows));
+    EXPECT_TRUE(sent.empty());
+    EXPECT_NE(fresh->LastError().Find("1048575 bytes long"), wxNOT_FOUND) << fresh->LastError();
+    EXPECT_TRUE(fresh->FirstRow(SelectLength(1048574), Fetch::Stored)) << fresh->LastError();
+}
+
+TEST_F(DatabaseTest, PacketLimitIsAskedAgainAfterAReconnection) {
+    const wxString big = SelectLength(1536 * 1024);
+    const auto kill = [this](Database& client) {
+        const auto id = client.FirstRow("SELECT CONNECTION_ID()", Fetch::Stored);
+        ASSERT_TRUE(id);
+        server.Exec("KILL CONNECTION " + std::string((*id)[0].utf8_str()));
+    };
+    std::unique_ptr<Database> client;
+    {
+        ServerVariable small(server, "max_allowed_packet", "1048576");
+        client = Connect(TestDatabase::AppSettings());
+        ASSERT_TRUE(client);
+        EXPECT_FALSE(client->Select(big, Fetch::Stored, kIgnoreRows));
+        kill(*client);
+    }
+    // The connection that learnt the small limit is gone; the server's limit is larger now.
+    sent.clear();
+    const auto length = client->FirstRow(big, Fetch::Stored);
+    ASSERT_TRUE(length) << client->LastError();
+    EXPECT_EQ((*length)[0], wxString::Format("%d", 1536 * 1024 - 17));
+    EXPECT_EQ(sent, std::vector<std::string>{std::string(big.utf8_str())});
+
+    // And the other way: a server that lowered its limit is not sent what it would refuse, even
+    // by the read repeated on the fresh connection.
+    ServerVariable small(server, "max_allowed_packet", "1048576");
+    kill(*client);
+    sent.clear();
+    EXPECT_FALSE(client->Select(big, Fetch::Stored, kIgnoreRows));
+    EXPECT_NE(client->LastError().Find("1048576"), wxNOT_FOUND) << client->LastError();
+    EXPECT_EQ(sent.size(), 1u) << "sent again on the fresh connection";
+    EXPECT_TRUE(client->FirstRow("SELECT 1", Fetch::Stored)) << client->LastError();
+}
+
 TEST_F(DatabaseTest, WriteWhoseReplyIsLostHasAnUnknownOutcome) {
     TcpProxy proxy(server.Port());
     DbSettings settings = TestDatabase::AppSettings();

@@ -369,3 +369,42 @@ TEST_F(CloudGuiTest, PopupDeleteAsksThenRemovesFileOwnSnippetOrFavourite) {
               TestDatabase::Rows{{"liked"}});
     EXPECT_TRUE(Labels({"Favourites"}).empty());
 }
+
+TEST_F(CloudGuiTest, DeclinedDeletesKeepTheRowsAndNoDeleteTouchesAnotherUsersRows) {
+    const std::string ann = db_.AddUser("ann", "pw");
+    const std::string bob = db_.AddUser("bob", "pw");
+    const std::string mine = db_.AddSnippet(ann, "mine", "C", "1");
+    const std::string liked = db_.AddSnippet(bob, "liked", "Go", "2", true, true);
+    db_.AddFavourite(ann, liked);
+    db_.AddFavourite(bob, liked);
+    OpenFrame();
+    LogIn(ann);
+    const auto rows = [this] {
+        return std::make_pair(db_.Query("SELECT sid, uid FROM snippets ORDER BY sid"),
+                              db_.Query("SELECT uid, sid FROM favourites ORDER BY uid"));
+    };
+    const auto before = rows();
+
+    for (const auto& path : {std::initializer_list<wxString>{"My Cloud", "C", "mine"},
+                             std::initializer_list<wxString>{"Favourites", "Go", "liked"}}) {
+        Tree()->ExpandAll();
+        prompts_->AnswerYesNo(false);
+        PopupCommand(path, SnippetBrowser::ID_DELETE);
+        EXPECT_EQ(rows(), before);
+        EXPECT_TRUE(Node(path).IsOk());
+    }
+    EXPECT_EQ(prompts_->History().size(), 2u);
+
+    // The snippet ann's tree shows has gone to bob since: her delete leaves it to him.
+    db_.Exec("UPDATE snippets SET uid = " + bob + " WHERE sid = " + mine);
+    prompts_->AnswerYesNo(true);
+    PopupCommand({"My Cloud", "C", "mine"}, SnippetBrowser::ID_DELETE);
+    EXPECT_EQ(db_.Query("SELECT uid FROM snippets WHERE sid = " + mine), TestDatabase::Rows{{bob}});
+    // Ann's favourite goes; bob's of the same snippet stays.
+    Tree()->ExpandAll();
+    prompts_->AnswerYesNo(true);
+    PopupCommand({"Favourites", "Go", "liked"}, SnippetBrowser::ID_DELETE);
+    EXPECT_EQ(db_.Query("SELECT uid FROM favourites"), TestDatabase::Rows{{bob}});
+    EXPECT_EQ(db_.Query("SELECT uid FROM snippets WHERE sid = " + liked),
+              TestDatabase::Rows{{bob}});
+}

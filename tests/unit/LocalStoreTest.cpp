@@ -14,9 +14,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 using namespace std::string_literals;
 
@@ -272,6 +275,87 @@ TEST(LocalStoreFiles, WriteBrokenOffHalfwayKeepsTheOldText) {
     EXPECT_FALSE(local_store::WriteText(dir.Path(std::string(256, 'x')), "text", &error));
     EXPECT_EQ(error, "File name too long");
     EXPECT_TRUE(dir.Names().empty());
+}
+
+TEST(LocalStoreFiles, SaveWritesThroughLinksAndKeepsPermissions) {
+    TempDir dir;
+    dir.MakeDir("real");
+    dir.MakeFile("real/snippet", "old text");
+    ASSERT_EQ(::chmod(dir.Bytes("real/snippet").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("real/snippet", dir.Bytes("link").c_str()), 0);
+    wxString error;
+    ASSERT_TRUE(local_store::WriteText(dir.Path("link"), "through the link", &error))
+        << error.utf8_string();
+    // The link stays a link to the same file, and that file holds the new text.
+    struct stat status {};
+    ASSERT_EQ(::lstat(dir.Bytes("link").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    char target[64] = {};
+    EXPECT_EQ(::readlink(dir.Bytes("link").c_str(), target, sizeof target - 1), 12);
+    EXPECT_STREQ(target, "real/snippet");
+    EXPECT_EQ(dir.FileBytes("real/snippet"), "through the link");
+    EXPECT_EQ(dir.Names("real"), std::set<std::string>{"snippet"});
+
+    // A file keeps its permissions, whether reached through the link or not.
+    for (const mode_t mode : {0600, 0640, 0755}) {
+        dir.MakeFile("plain", "old");
+        ASSERT_EQ(::chmod(dir.Bytes("plain").c_str(), mode), 0);
+        ASSERT_EQ(::chmod(dir.Bytes("real/snippet").c_str(), mode), 0);
+        ASSERT_TRUE(local_store::WriteText(dir.Path("plain"), "new", &error));
+        ASSERT_TRUE(local_store::WriteText(dir.Path("link"), "new", &error));
+        for (const char* file : {"plain", "real/snippet"}) {
+            ASSERT_EQ(::stat(dir.Bytes(file).c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 07777, mode) << file << " " << std::oct << mode;
+            EXPECT_EQ(dir.FileBytes(file), "new");
+        }
+    }
+}
+
+TEST(LocalStoreFiles, SavedTextReachesTheDiskBeforeItReplacesTheFile) {
+    TempDir dir;
+    dir.MakeFile("snippet", "old text");
+    char* resolved = ::realpath(dir.Bytes("snippet").c_str(), nullptr);
+    ASSERT_NE(resolved, nullptr);
+    const std::string target = resolved;
+    std::free(resolved);
+
+    // The save runs in a program of its own under strace, which logs the calls that matter. In
+    // the sanitized build, the leak check at exit would attach to the program as strace has.
+    const std::string log = dir.Bytes("calls");
+    const std::string command =
+        "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" strace -f -s 4096 -o '" + log +
+        "' -e trace=open,openat,creat,fsync,fdatasync,rename,renameat,renameat2 " +
+        SAVE_TEXT_PROGRAM + " '" + target + "' 'new text'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command << " (scripts/setup installs strace)";
+    EXPECT_EQ(dir.FileBytes("snippet"), "new text");
+
+    // Which file each descriptor was opened on, which files were synced so far, and every rename
+    // onto the target.
+    static const std::regex call(R"((\w+)\((.*)\) += (\d+))");
+    static const std::regex quoted(R"re("((?:[^"\\]|\\.)*)")re");
+    std::map<long, std::string> opened;
+    std::set<std::string> synced;
+    int renames = 0;
+    std::ifstream calls(log);
+    for (std::string line; std::getline(calls, line);) {
+        std::smatch parts;
+        if (!std::regex_search(line, parts, call))
+            continue;
+        const std::string name = parts[1], arguments = parts[2];
+        std::vector<std::string> paths;
+        for (std::sregex_iterator it(arguments.begin(), arguments.end(), quoted), end; it != end;
+             ++it)
+            paths.push_back((*it)[1]);
+        if ((name == "open" || name == "openat" || name == "creat") && !paths.empty()) {
+            opened[std::stol(parts[3])] = paths[0];
+        } else if (name == "fsync" || name == "fdatasync") {
+            synced.insert(opened[std::stol(arguments)]);
+        } else if (name.rfind("rename", 0) == 0 && paths.size() == 2 && paths[1] == target) {
+            ++renames;
+            EXPECT_EQ(synced.count(paths[0]), 1u) << paths[0] << " replaced the file unsynced";
+        }
+    }
+    EXPECT_EQ(renames, 1) << "no rename onto " << target << " in the log " << log;
 }
 
 TEST(LocalStoreListing, LinksBackIntoTheWalkAreLeavesAndOtherLinksAreFollowed) {

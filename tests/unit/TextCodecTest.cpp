@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 using namespace std::string_literals;
 
 TEST(TextCodec, RoundTripsEveryPlaneWithEmbeddedNuls) {
@@ -43,4 +46,30 @@ TEST(TextCodec, PathBytesSurviveEvenWhenNotUtf8) {
     EXPECT_EQ(text::ToPathBytes(path), latin1_name);
     // For display the stray byte shows as a replacement character, the valid part as itself.
     EXPECT_EQ(text::FromUtf8(latin1_name), wxString::FromUTF8("caf\xEF\xBF\xBD \xC3\xA9"));
+}
+
+TEST(TextCodec, EachSequenceLengthEndsAndBeginsWhereUtf8Says) {
+    const std::vector<std::pair<wxUniChar::value_type, std::string>> edges = {
+        {0x7F, "\x7F"},
+        {0x80, "\xC2\x80"},
+        {0x7FF, "\xDF\xBF"},
+        {0x800, "\xE0\xA0\x80"},
+        {0xD7FF, "\xED\x9F\xBF"},
+        {0xE000, "\xEE\x80\x80"},
+        {0xFFFF, "\xEF\xBF\xBF"},
+        {0x10000, "\xF0\x90\x80\x80"},
+        {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+    };
+    for (const auto& [code, bytes] : edges) {
+        const wxString character(wxUniChar(code), 1);
+        EXPECT_EQ(text::ToUtf8("<" + character + ">"), "<" + bytes + ">") << std::hex << code;
+        const wxString decoded = text::FromUtf8("<" + bytes + ">");
+        EXPECT_EQ(decoded, "<" + character + ">") << std::hex << code;
+        EXPECT_TRUE(text::IsValidUtf8(bytes)) << std::hex << code;
+        EXPECT_EQ(text::ToPathBytes(text::FromPathBytes(bytes)), bytes) << std::hex << code;
+    }
+    // One past the last code point has no UTF-8 form, and the sequence that would carry it is
+    // not UTF-8.
+    EXPECT_FALSE(text::ToUtf8(wxString(wxUniChar(0x110000), 1)));
+    EXPECT_FALSE(text::IsValidUtf8("\xF4\x90\x80\x80"));
 }
