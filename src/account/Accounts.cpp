@@ -154,7 +154,6 @@ void Accounts::CheckLogin() {
     }
 
     workspace_.SetCurrentUserId(*uid);
-    workspace_.Tree()->LoadTree();
 
     bool not_remembered = false;
     if (form.remember_me) {
@@ -220,6 +219,5 @@ void Accounts::Logout() {
         return;
     }
     workspace_.SetCurrentUserId(wxString());
-    workspace_.Tree()->LoadTree();
     Say("Logged out successfully!");
 }

@@ -66,3 +66,14 @@ void SharedSnippetsPage::ShareSelected() {
     left_->LoadTree();
     right_->LoadTree();
 }
+
+void SharedSnippetsPage::FollowUser() {
+    left_->LoadTree();
+    right_->LoadTree();
+    const bool read_only = stc->GetReadOnly();
+    stc->SetReadOnly(false);
+    stc->SetSnippetText(wxString());
+    // Undo must not bring the text back either.
+    stc->EmptyUndoBuffer();
+    stc->SetReadOnly(read_only);
+}

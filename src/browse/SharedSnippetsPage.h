@@ -24,6 +24,10 @@ public:
     // told why, when nobody is logged in or the selection is no snippet that can be read.
     void ShareSelected();
 
+    // After a login or logout: both lists show the new user's snippets (or none), and the editor
+    // no longer shows what the previous user opened.
+    void FollowUser();
+
 private:
     Interface* owner_;
     SnippetBrowser* left_ = nullptr;

@@ -36,17 +36,50 @@ search_results::search_results(wxWindow* parent, Interface* owner, Database* con
     information_bar_->Add(15, 15, 0, 0, 0);
     information_bar_->Add(download_, 0, wxALIGN_CENTER_VERTICAL, 2);
     information_bar_->Add(15, 15, 0, 0, 0);
-    if (!user_id_.empty()) {
-        favourite_ = new wxCheckBox(this, ID_FAVOURITE, "Favourited");
-        favourite_->Disable();
-        information_bar_->Add(favourite_, 0, wxALIGN_CENTER_VERTICAL, 2);
-    }
+    if (!user_id_.empty())
+        AddFavouriteBox();
 
     auto* column = new wxBoxSizer(wxVERTICAL);
     column->Add(tree_, 3, wxEXPAND | wxALL, 0);
     column->Add(information_bar_, 1, wxEXPAND | wxALL, 2);
     column->Add(editor_, 5, wxEXPAND | wxALL, 0);
     SetSizer(column);
+}
+
+void search_results::AddFavouriteBox() {
+    favourite_ = new wxCheckBox(this, ID_FAVOURITE, "Favourited");
+    favourite_->Disable();
+    information_bar_->Add(favourite_, 0, wxALIGN_CENTER_VERTICAL, 2);
+}
+
+void search_results::FollowUser(const wxString& uid) {
+    user_id_ = uid;
+    tree_->SetUserId(uid);
+    if (uid.empty() && favourite_ != nullptr) {
+        information_bar_->Detach(favourite_);
+        favourite_->Destroy();
+        favourite_ = nullptr;
+    } else if (!uid.empty()) {
+        if (favourite_ == nullptr)
+            AddFavouriteBox();
+        // Before any view the box stays disabled, as on a new page.
+        if (!shown_sid_.empty())
+            ShowFavourite(ReadFavourite(shown_sid_));
+    }
+    Layout();
+}
+
+std::optional<bool> search_results::ReadFavourite(const wxString& sid) {
+    if (connection_ == nullptr || !statements::IsId(user_id_) || !statements::IsId(sid))
+        return std::nullopt;
+    bool favourite = false;
+    if (!connection_->Select(statements::IsFavourite(sid, user_id_), Fetch::Stored,
+                             [&favourite](const DbRow&) {
+                                 favourite = true;
+                                 return false;
+                             }))
+        return std::nullopt;
+    return favourite;
 }
 
 void search_results::ShowContent(const wxString& content) { editor_->SetSnippetText(content); }
@@ -58,11 +91,11 @@ void search_results::ShowInformation(const wxString& label) {
     Layout();
 }
 
-void search_results::ShowFavourite(bool favourite) {
+void search_results::ShowFavourite(std::optional<bool> favourite) {
     if (favourite_ == nullptr)
         return;
-    favourite_->SetValue(favourite);
-    favourite_->Enable();
+    favourite_->SetValue(favourite.value_or(false));
+    favourite_->Enable(favourite.has_value());
 }
 
 void search_results::SetShownSid(const wxString& sid) {

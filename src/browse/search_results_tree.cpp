@@ -82,15 +82,8 @@ void search_results_tree::OnResultDoubleClick(wxMouseEvent&) {
         search_texts::InformationLabel(title, language, (*details)[2], (*details)[3]));
     connection_->Execute(statements::CountView(sid));
 
-    if (!user_id_.empty() && statements::IsId(user_id_)) {
-        bool favourite = false;
-        connection_->Select(statements::IsFavourite(sid, user_id_), Fetch::Stored,
-                            [&favourite](const DbRow&) {
-                                favourite = true;
-                                return false;
-                            });
-        page_->ShowFavourite(favourite);
-    }
+    if (!user_id_.empty() && statements::IsId(user_id_))
+        page_->ShowFavourite(page_->ReadFavourite(sid));
     page_->SetShownSid(sid);
     shown_language_ = language;
     shown_title_ = title;

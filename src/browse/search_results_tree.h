@@ -24,6 +24,9 @@ public:
     const wxString& ShownLanguage() const { return shown_language_; }
     const wxString& ShownTitle() const { return shown_title_; }
 
+    // The user whose favourites a view reads (after a login or logout).
+    void SetUserId(const wxString& uid) { user_id_ = uid; }
+
 private:
     struct NodeRecord {
         snippet_info info;

@@ -65,6 +65,24 @@ protected:
         DoubleClick(results->Tree(), item);
     }
 
+    // Opens the search page and searches every approved snippet; the new results page.
+    search_results* SearchAll() {
+        public_browser* page = Browse();
+        if (page == nullptr)
+            return nullptr;
+        Search(page, "");
+        return Selected(page);
+    }
+
+    // Ticks or clears "Favourited" as a click does.
+    static void Toggle(wxCheckBox* box, bool ticked) {
+        box->SetValue(ticked);
+        wxCommandEvent click(wxEVT_CHECKBOX, search_results::ID_FAVOURITE);
+        click.SetEventObject(box);
+        click.SetInt(ticked ? 1 : 0);
+        box->ProcessWindowEvent(click);
+    }
+
     std::string Views(const std::string& sid) {
         return db_.Query("SELECT views FROM snippets WHERE sid = " + sid)[0][0];
     }
@@ -216,10 +234,8 @@ TEST_F(SearchTest, ViewShowsTheSnippetAndCountsEachView) {
         db_.AddSnippet(ann, "Tom & Jerry", "C++", "int main() {}\n", true, true);
     const std::string doomed = db_.AddSnippet(ann, "doomed", "C++", "gone soon", true, true);
     OpenFrame();
-    public_browser* page = Browse();
-    ASSERT_NE(page, nullptr);
-    Search(page, "");
-    search_results* results = Selected(page);
+    search_results* results = SearchAll();
+    ASSERT_NE(results, nullptr);
     RecordStatements();
 
     View(results, {"C++", "Tom & Jerry"});
@@ -264,10 +280,8 @@ TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
     db_.AddFavourite(ann, old);
     OpenFrame();
     LogIn(ann);
-    public_browser* page = Browse();
-    ASSERT_NE(page, nullptr);
-    Search(page, "");
-    search_results* results = Selected(page);
+    search_results* results = SearchAll();
+    ASSERT_NE(results, nullptr);
     wxCheckBox* favourite = results->FavouriteBox();
     ASSERT_NE(favourite, nullptr);
     EXPECT_FALSE(favourite->IsEnabled());
@@ -281,11 +295,7 @@ TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
     EXPECT_FALSE(favourite->GetValue());
 
     statements_.clear();
-    favourite->SetValue(true);
-    wxCommandEvent tick(wxEVT_CHECKBOX, search_results::ID_FAVOURITE);
-    tick.SetEventObject(favourite);
-    tick.SetInt(1);
-    favourite->ProcessWindowEvent(tick);
+    Toggle(favourite, true);
     ASSERT_FALSE(statements_.empty());
     EXPECT_EQ(statements_[0], "INSERT INTO favourites(uid, sid) VALUES(" + ann + ", " + sid + ")");
     EXPECT_EQ(db_.Query("SELECT uid, sid FROM favourites WHERE sid = " + sid),
@@ -295,9 +305,7 @@ TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
     EXPECT_EQ(liked, (Strings{"liked", "old love"}));
 
     statements_.clear();
-    favourite->SetValue(false);
-    tick.SetInt(0);
-    favourite->ProcessWindowEvent(tick);
+    Toggle(favourite, false);
     ASSERT_FALSE(statements_.empty());
     EXPECT_EQ(statements_[0],
               "DELETE FROM favourites WHERE uid = " + ann + " AND sid = " + sid + " LIMIT 1");
@@ -307,6 +315,18 @@ TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
     // A snippet that is a favourite already shows ticked.
     View(results, {"Lua", "old love"});
     EXPECT_TRUE(favourite->GetValue());
+
+    // Logged out, the page has no box; the next user's box shows that user's mark, and a tick
+    // is stored for that user.
+    prompts_->ExpectMessage();
+    Command(ID_LOGOUT);
+    EXPECT_EQ(results->FavouriteBox(), nullptr);
+    LogIn(bob);
+    ASSERT_NE(favourite = results->FavouriteBox(), nullptr);
+    EXPECT_TRUE(favourite->IsEnabled() && !favourite->GetValue());
+    Toggle(favourite, true);
+    EXPECT_EQ(db_.Query("SELECT uid FROM favourites WHERE sid = " + old + " ORDER BY uid"),
+              (TestDatabase::Rows{{ann}, {bob}}));
 }
 
 TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {
@@ -315,10 +335,8 @@ TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {
     db_.AddSnippet(ann, "../../y", "../../x", "hostile", true, true);
     db_.AddSnippet(ann, "lost", "Go", "never written", true, true);
     OpenFrame();
-    public_browser* page = Browse();
-    ASSERT_NE(page, nullptr);
-    Search(page, "");
-    search_results* results = Selected(page);
+    search_results* results = SearchAll();
+    ASSERT_NE(results, nullptr);
     const auto download = [&] {
         Send(results->DownloadButton(), wxEVT_BUTTON, search_results::ID_DOWNLOAD);
     };

@@ -6,6 +6,7 @@
 #include "browse/search_results.h"
 #include "browse/search_results_tree.h"
 #include "editor/panel_with_stc.h"
+#include "editor/snippet_stc.h"
 
 #include <wx/aui/auibook.h>
 #include <wx/button.h>
@@ -207,6 +208,38 @@ TEST_F(ShareTest, SharingWithoutAUserOrASnippetSendsNothingAndSaysWhy) {
     }
     EXPECT_TRUE(statements_.empty());
     EXPECT_TRUE(db_.Query("SELECT sid FROM snippets").empty());
+}
+
+TEST_F(ShareTest, LoginAndLogoutBringTheOpenPageInLineAndNothingOfAnotherUserIsShared) {
+    const std::string ann = db_.AddUser("ann", "pw");
+    const std::string bob = db_.AddUser("bob", "pw");
+    db_.AddSnippet(ann, "secret", "C", "ann's secret");
+    db_.AddSnippet(bob, "bobs", "Go", "bob's own");
+    OpenFrame();
+    LogIn(ann);
+    SharedSnippetsPage* page = ShowShared();
+    ASSERT_NE(page, nullptr);
+    // A page outside the notebook, which nothing keeps in line: its lists stay ann's.
+    auto* stray = new SharedSnippetsPage(Workspace(), Workspace());
+    DoubleClick(page->Left(), Node(page->Left(), {"Private Snippets", "C", "secret"}));
+    EXPECT_EQ(page->stc->GetText(), "ann's secret");
+
+    prompts_->ExpectMessage();
+    Command(ID_LOGOUT);
+    EXPECT_EQ(Top(page->Left()), Strings{"Local"});
+    EXPECT_EQ(page->stc->GetText(), "");
+    LogIn(bob);
+    EXPECT_EQ(ShowShared(), page);
+    EXPECT_EQ(Labels(page->Left(), Node(page->Left(), {"Private Snippets"})), Strings{"Go"});
+
+    // ann's row, still on the stray page, is neither shown nor published under bob.
+    RecordStatements();
+    DoubleClick(stray->Left(), Node(stray->Left(), {"Private Snippets", "C", "secret"}));
+    prompts_->ExpectMessage();
+    Share(stray, {"Private Snippets", "C", "secret"});
+    EXPECT_TRUE(statements_.empty());
+    EXPECT_EQ(page->stc->GetText(), "");
+    stray->Destroy();
 }
 
 } // namespace
