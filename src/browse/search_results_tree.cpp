@@ -69,11 +69,14 @@ void search_results_tree::OnResultDoubleClick(wxMouseEvent&) {
     }
     const wxString& sid = record->info.sid;
     page_->ShowContent(record->info.content);
+    // A download names the text on view after its own row, also when that row is gone since.
+    shown_language_ = record->info.language;
+    shown_title_ = record->info.title;
 
     if (connection_ == nullptr || !statements::IsId(sid))
         return;
     const auto details = connection_->FirstRow(statements::SnippetDetails(sid), Fetch::Stored);
-    // A snippet deleted since the search: the text stays, the rest of the page is unchanged.
+    // A snippet deleted since the search: its text shows, the rest of the page is unchanged.
     if (!details || details->size() < 4)
         return;
     const wxString& title = (*details)[0];
@@ -85,6 +88,4 @@ void search_results_tree::OnResultDoubleClick(wxMouseEvent&) {
     if (!user_id_.empty() && statements::IsId(user_id_))
         page_->ShowFavourite(page_->ReadFavourite(sid));
     page_->SetShownSid(sid);
-    shown_language_ = language;
-    shown_title_ = title;
 }

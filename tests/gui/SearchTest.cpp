@@ -262,14 +262,17 @@ TEST_F(SearchTest, ViewShowsTheSnippetAndCountsEachView) {
     EXPECT_TRUE(statements_.empty());
     EXPECT_EQ(results->Editor()->GetText(), "int main() {}\n");
 
-    // A snippet deleted since the search: its text shows, nothing else changes.
+    // A snippet deleted since the search: its text shows, the label stays, and a download of
+    // that text is proposed under its own title, not under the one on the label.
     const wxString label = results->Information()->GetLabelText();
     db_.Exec("DELETE FROM snippets WHERE sid = " + doomed);
     View(results, {"C++", "doomed"});
     EXPECT_EQ(results->Editor()->GetText(), "gone soon");
     EXPECT_EQ(results->Information()->GetLabelText(), label);
     EXPECT_EQ(results->ShownSid(), sid);
-    EXPECT_EQ(results->Tree()->ShownTitle(), "Tom & Jerry");
+    prompts_->AnswerSaveFile(std::nullopt);
+    Send(results->DownloadButton(), wxEVT_BUTTON, search_results::ID_DOWNLOAD);
+    EXPECT_EQ(prompts_->History().back().file.file_name, "doomed.snippet");
 }
 
 TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
