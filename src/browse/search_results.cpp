@@ -136,9 +136,30 @@ void search_results::OnFavouriteToggled(wxCommandEvent&) {
     if (favourite_ == nullptr || connection_ == nullptr || !statements::IsId(user_id_) ||
         !statements::IsId(shown_sid_))
         return;
-    if (favourite_->GetValue())
-        connection_->Execute(statements::AddFavourite(user_id_, shown_sid_));
-    else
-        connection_->Execute(statements::RemoveFavourite(user_id_, shown_sid_));
+    const bool wanted = favourite_->GetValue();
+    if (!connection_->Execute(wanted ? statements::AddFavourite(user_id_, shown_sid_)
+                                     : statements::RemoveFavourite(user_id_, shown_sid_))) {
+        const wxString error = connection_->LastError();
+        const bool unknown = connection_->OutcomeUnknown();
+        // A refusal may come from a change made elsewhere meanwhile, and a lost reply leaves the
+        // change in doubt: the server tells what holds now, when it can be reached. A statement
+        // that never arrived changed nothing.
+        std::optional<bool> marked;
+        if (unknown || connection_->LastFailure() != Database::Failure::Unreachable)
+            marked = ReadFavourite(shown_sid_);
+        if (!marked && !unknown)
+            marked = !wanted;
+        if (marked != wanted) {
+            ShowFavourite(marked);
+            wxString message = wanted ? "The snippet could not be added to your favourites:\n"
+                                      : "The snippet could not be removed from your favourites:\n";
+            message += error;
+            if (!marked)
+                message += "\n\nWhether it is among your favourites cannot be told until the "
+                           "cloud can be reached again.";
+            Prompts::Current().ShowMessage(message, Prompts::kDefaultCaption);
+            return;
+        }
+    }
     owner_->Tree()->LoadTree();
 }

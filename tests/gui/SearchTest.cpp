@@ -5,6 +5,8 @@
 #include "browse/search_results.h"
 #include "browse/search_results_tree.h"
 #include "editor/snippet_stc.h"
+#include "support/ScopedEnv.h"
+#include "support/TcpProxy.h"
 
 #include <wx/aui/auibook.h>
 #include <wx/button.h>
@@ -330,6 +332,41 @@ TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
     Toggle(favourite, true);
     EXPECT_EQ(db_.Query("SELECT uid FROM favourites WHERE sid = " + old + " ORDER BY uid"),
               (TestDatabase::Rows{{ann}, {bob}}));
+}
+
+TEST_F(SearchTest, FavouriteThatCannotBeChangedSaysSoAndTheBoxShowsTheTruth) {
+    const std::string ann = db_.AddUser("ann", "pw");
+    const std::string liked = db_.AddSnippet(ann, "liked", "Lua", "print(1)", true, true);
+    db_.AddSnippet(ann, "other", "Lua", "print(2)", true, true);
+    db_.AddFavourite(ann, liked);
+    TcpProxy proxy(db_.Port());
+    ScopedEnv through_proxy("CORVANE_DB_PORT", std::to_string(proxy.Port()));
+    OpenFrame();
+    LogIn(ann);
+    search_results* results = SearchAll();
+    ASSERT_NE(results, nullptr);
+    wxCheckBox* favourite = results->FavouriteBox();
+    ASSERT_NE(favourite, nullptr);
+
+    // The INSERT is cut on its way; then, with the server down, the DELETE cannot be sent.
+    View(results, {"Lua", "other"});
+    proxy.Arm([](const std::string& s) { return s.rfind("INSERT", 0) == 0; },
+              TcpProxy::Action::CutBefore);
+    prompts_->ExpectMessage();
+    Toggle(favourite, true);
+    EXPECT_FALSE(favourite->GetValue());
+    View(results, {"Lua", "liked"});
+    db_.KillServer();
+    prompts_->ExpectMessage();
+    Toggle(favourite, false);
+    EXPECT_TRUE(favourite->GetValue());
+    db_.StartServer();
+    ASSERT_EQ(prompts_->History().size(), 2u);
+    EXPECT_TRUE(prompts_->History()[0].message.StartsWith(
+        "The snippet could not be added to your favourites"));
+    EXPECT_TRUE(prompts_->History()[1].message.StartsWith(
+        "The snippet could not be removed from your favourites"));
+    EXPECT_EQ(db_.Query("SELECT sid FROM favourites"), TestDatabase::Rows{{liked}});
 }
 
 TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {

@@ -242,4 +242,33 @@ TEST_F(ShareTest, LoginAndLogoutBringTheOpenPageInLineAndNothingOfAnotherUserIsS
     stray->Destroy();
 }
 
+TEST_F(ShareTest, ShareThatFailsSaysWhyAndKeepsTheLists) {
+    const std::string ann = db_.AddUser("ann", "pw");
+    db_.AddSnippet(ann, "mine", "C", "int mine;");
+    const std::string language(70, 'L');
+    wxFileName::Mkdir("snippets/" + language);
+    WriteFile("snippets/" + language + "/long", "text");
+    OpenFrame();
+    LogIn(ann);
+    SharedSnippetsPage* page = ShowShared();
+    ASSERT_NE(page, nullptr);
+
+    // A language longer than the cloud's column; then the server dies while the question is open.
+    prompts_->AnswerYesNo(true);
+    prompts_->ExpectMessage();
+    Share(page, {"Local", language, "long"});
+    prompts_->OnNextQuestion([&] { db_.KillServer(); });
+    prompts_->AnswerYesNo(true);
+    prompts_->ExpectMessage();
+    Share(page, {"Private Snippets", "C", "mine"});
+    ASSERT_EQ(prompts_->History().size(), 4u);
+    EXPECT_TRUE(prompts_->History()[1].message.StartsWith(
+        "The snippet was not shared: its title or language is longer than the cloud accepts."));
+    EXPECT_EQ(prompts_->History()[3].message,
+              "The snippet was not shared: the cloud cannot be reached. Please try again later.");
+    EXPECT_EQ(Labels(page->Left(), Node(page->Left(), {"Private Snippets", "C"})), Strings{"mine"});
+    db_.StartServer();
+    EXPECT_EQ(db_.Query("SELECT public FROM snippets"), TestDatabase::Rows{{"0"}});
+}
+
 } // namespace
