@@ -277,12 +277,14 @@ TEST_F(SearchTest, ViewShowsTheSnippetAndCountsEachView) {
     EXPECT_EQ(prompts_->History().back().file.file_name, "doomed.snippet");
 }
 
-TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
+TEST_F(SearchTest, FavouritedChangesOneRowOrSaysWhyNotAndFollowsTheUser) {
     const std::string ann = db_.AddUser("ann", "pw");
     const std::string bob = db_.AddUser("bob", "pw");
     const std::string sid = db_.AddSnippet(bob, "liked", "Lua", "print(1)", true, true);
     const std::string old = db_.AddSnippet(bob, "old love", "Lua", "print(2)", true, true);
     db_.AddFavourite(ann, old);
+    TcpProxy proxy(db_.Port());
+    ScopedEnv through_proxy("CORVANE_DB_PORT", std::to_string(proxy.Port()));
     OpenFrame();
     LogIn(ann);
     search_results* results = SearchAll();
@@ -317,9 +319,27 @@ TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
     EXPECT_TRUE(db_.Query("SELECT uid FROM favourites WHERE sid = " + sid).empty());
     EXPECT_EQ(Labels({"Favourites", "Lua"}), Strings{"old love"});
 
+    // A tick whose INSERT is cut on its way, and an untick while the server is down: each is
+    // reported, and the box goes back to what the server holds.
+    proxy.Arm([](const std::string& s) { return s.rfind("INSERT", 0) == 0; },
+              TcpProxy::Action::CutBefore);
+    prompts_->ExpectMessage();
+    Toggle(favourite, true);
+    EXPECT_FALSE(favourite->GetValue());
     // A snippet that is a favourite already shows ticked.
     View(results, {"Lua", "old love"});
     EXPECT_TRUE(favourite->GetValue());
+    db_.KillServer();
+    prompts_->ExpectMessage();
+    Toggle(favourite, false);
+    EXPECT_TRUE(favourite->GetValue());
+    db_.StartServer();
+    ASSERT_EQ(prompts_->History().size(), 2u);
+    EXPECT_TRUE(prompts_->History()[0].message.StartsWith(
+        "The snippet could not be added to your favourites"));
+    EXPECT_TRUE(prompts_->History()[1].message.StartsWith(
+        "The snippet could not be removed from your favourites"));
+    EXPECT_EQ(db_.Query("SELECT sid FROM favourites"), TestDatabase::Rows{{old}});
 
     // Logged out, the page has no box; the next user's box shows that user's mark, and a tick
     // is stored for that user.
@@ -332,41 +352,6 @@ TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
     Toggle(favourite, true);
     EXPECT_EQ(db_.Query("SELECT uid FROM favourites WHERE sid = " + old + " ORDER BY uid"),
               (TestDatabase::Rows{{ann}, {bob}}));
-}
-
-TEST_F(SearchTest, FavouriteThatCannotBeChangedSaysSoAndTheBoxShowsTheTruth) {
-    const std::string ann = db_.AddUser("ann", "pw");
-    const std::string liked = db_.AddSnippet(ann, "liked", "Lua", "print(1)", true, true);
-    db_.AddSnippet(ann, "other", "Lua", "print(2)", true, true);
-    db_.AddFavourite(ann, liked);
-    TcpProxy proxy(db_.Port());
-    ScopedEnv through_proxy("CORVANE_DB_PORT", std::to_string(proxy.Port()));
-    OpenFrame();
-    LogIn(ann);
-    search_results* results = SearchAll();
-    ASSERT_NE(results, nullptr);
-    wxCheckBox* favourite = results->FavouriteBox();
-    ASSERT_NE(favourite, nullptr);
-
-    // The INSERT is cut on its way; then, with the server down, the DELETE cannot be sent.
-    View(results, {"Lua", "other"});
-    proxy.Arm([](const std::string& s) { return s.rfind("INSERT", 0) == 0; },
-              TcpProxy::Action::CutBefore);
-    prompts_->ExpectMessage();
-    Toggle(favourite, true);
-    EXPECT_FALSE(favourite->GetValue());
-    View(results, {"Lua", "liked"});
-    db_.KillServer();
-    prompts_->ExpectMessage();
-    Toggle(favourite, false);
-    EXPECT_TRUE(favourite->GetValue());
-    db_.StartServer();
-    ASSERT_EQ(prompts_->History().size(), 2u);
-    EXPECT_TRUE(prompts_->History()[0].message.StartsWith(
-        "The snippet could not be added to your favourites"));
-    EXPECT_TRUE(prompts_->History()[1].message.StartsWith(
-        "The snippet could not be removed from your favourites"));
-    EXPECT_EQ(db_.Query("SELECT sid FROM favourites"), TestDatabase::Rows{{liked}});
 }
 
 TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {
