@@ -6,10 +6,17 @@ CREATE DATABASE IF NOT EXISTS corvane
     CHARACTER SET utf8mb4 COLLATE utf8mb4_unicode_ci;
 USE corvane;
 
--- User names compare case-insensitively, so "Ann" and "ann" cannot both register.
+-- User names that differ only in letter case or trailing spaces are one name, so "Ann" and "ann "
+-- cannot both register; any other difference (an accent, an emoji, a letter outside the Basic
+-- Multilingual Plane) makes another name. The comparison is the Unicode 14 collation, accent-
+-- sensitive and case-insensitive. Under it some names still compare equal although their
+-- characters differ: characters that the collation ignores (zero-width spaces and joiners, the
+-- soft hyphen, variation selectors, control characters), compatibility forms (full-width and
+-- mathematical letters, ligatures, superscripts), canonically equal spellings (a letter with a
+-- combining accent and the accented letter), hiragana and katakana, and a trailing no-break space.
 CREATE TABLE IF NOT EXISTS users (
     uid INT UNSIGNED NOT NULL AUTO_INCREMENT,
-    username VARCHAR(64) NOT NULL,
+    username VARCHAR(64) COLLATE utf8mb4_uca1400_as_ci NOT NULL,
     -- SHA1() of the password as 40 hexadecimal digits.
     password CHAR(40) CHARACTER SET ascii COLLATE ascii_bin NOT NULL,
     PRIMARY KEY (uid),
@@ -78,3 +85,12 @@ GRANT SELECT, INSERT (uid, title, language, content, public), UPDATE (content, p
     DELETE ON corvane.snippets TO 'corvane'@'%';
 GRANT SELECT, INSERT, DELETE ON corvane.favourites TO 'corvane'@'%';
 GRANT SELECT, INSERT ON corvane.remember TO 'corvane'@'%';
+
+-- Servers made with an older version of this file compare user names under a collation that takes
+-- every character outside the Basic Multilingual Plane for the same one (and every accent for none).
+-- Changing the column keeps its rows and its grants, and does nothing more when run again. It comes
+-- last: should two existing names be equal under the new comparison, the server refuses the change
+-- ("Duplicate entry") and leaves the table as it was, after everything above has been done; rename
+-- one of the two accounts (as root), then load this file again.
+ALTER TABLE users MODIFY username VARCHAR(64) CHARACTER SET utf8mb4
+    COLLATE utf8mb4_uca1400_as_ci NOT NULL;

@@ -35,6 +35,21 @@ std::optional<wxString> FirstField(Database* db, const wxString& statement) {
     return row->front();
 }
 
+// Why a new account was not created, as far as it can be told; `db` is null when there has been
+// no connection since start-up.
+wxString RegistrationFailure(const Database* db) {
+    if (db != nullptr && db->OutcomeUnknown())
+        return "The connection to the cloud broke while the account was being created, so it may "
+               "or may not exist. Try to log in with it once the cloud can be reached again.";
+    const wxString not_created = "The account was not created: ";
+    if (db == nullptr || db->LastFailure() == Database::Failure::Unreachable)
+        return not_created + "the cloud cannot be reached. Please try again later.";
+    if (db->LastFailure() == Database::Failure::ValueTooLong)
+        return not_created + "the user name is longer than the cloud accepts. Please choose a "
+                             "shorter one.";
+    return not_created + "the cloud refused it.\n" + db->LastError();
+}
+
 // One label-and-field row of a form.
 wxSizer* FormRow(wxWindow* label, wxWindow* field) {
     auto* row = new wxBoxSizer(wxHORIZONTAL);
@@ -139,7 +154,6 @@ void Accounts::CheckLogin() {
     }
 
     workspace_.SetCurrentUserId(*uid);
-    workspace_.Tree()->LoadTree();
 
     bool not_remembered = false;
     if (form.remember_me) {
@@ -175,11 +189,13 @@ void Accounts::RegisterUser() {
         return;
     }
     Database* db = workspace_.Connection();
-    if (db != nullptr) {
-        if (FirstField(db, statements::NameTaken(*db, form.user_name)))
-            Say("Username is already taken! Please try again.");
-        else
-            db->Execute(statements::AddUser(*db, form.user_name, form.password));
+    if (db != nullptr && FirstField(db, statements::NameTaken(*db, form.user_name))) {
+        Say("Username is already taken! Please try again.");
+    } else if (db == nullptr ||
+               !db->Execute(statements::AddUser(*db, form.user_name, form.password))) {
+        // Logging in now would only say that the login details are invalid.
+        Say(RegistrationFailure(db));
+        return;
     }
     CheckLogin();
 }
@@ -203,6 +219,5 @@ void Accounts::Logout() {
         return;
     }
     workspace_.SetCurrentUserId(wxString());
-    workspace_.Tree()->LoadTree();
     Say("Logged out successfully!");
 }

@@ -5,6 +5,7 @@
 #include "browse/SharedSnippetsPage.h"
 #include "browse/SnippetBrowser.h"
 #include "browse/public_browser.h"
+#include "browse/search_results.h"
 #include "clipboard/ClipLogger.h"
 #include "clipboard/ClipRecorder.h"
 #include "editor/panel_with_stc.h"
@@ -169,6 +170,23 @@ void Interface::SaveToCloud() { SnippetSaver(*this).SaveToCloud(); }
 
 void Interface::SaveToFile(const wxString& subdirectory, const wxString& file_name) {
     SnippetSaver(*this).SaveToFile(subdirectory, file_name);
+}
+
+void Interface::SetCurrentUserId(const wxString& uid) {
+    current_user_id_ = uid;
+    tree_->LoadTree();
+    for (size_t i = 0; i < notebook_->GetPageCount(); ++i) {
+        wxWindow* page = notebook_->GetPage(i);
+        if (auto* shared = dynamic_cast<SharedSnippetsPage*>(page)) {
+            shared->FollowUser();
+        } else if (auto* search = dynamic_cast<public_browser*>(page)) {
+            wxAuiNotebook* results = search->Results();
+            for (size_t j = 0; j < results->GetPageCount(); ++j) {
+                if (auto* found = dynamic_cast<search_results*>(results->GetPage(j)))
+                    found->FollowUser(uid);
+            }
+        }
+    }
 }
 
 void Interface::ShowPublicBrowser(wxCommandEvent&) {

@@ -72,7 +72,9 @@ public:
 
     // The logged-in user's id as decimal text; empty when nobody is logged in.
     const wxString& CurrentUserId() const { return current_user_id_; }
-    void SetCurrentUserId(const wxString& uid) { current_user_id_ = uid; }
+    // Logs a user in (or, with empty text, out): the snippet tree and every open page that lists
+    // a user's snippets are brought in line with the new user at once.
+    void SetCurrentUserId(const wxString& uid);
     Database* Connection() const { return connection_; }
     SnippetBrowser* Tree() const { return tree_; }
     ClipRecorder* ClipboardLog() const { return clip_log_; }

@@ -12,6 +12,28 @@
 
 #include <optional>
 
+namespace {
+
+// Why a share failed, as far as it can be told; `in_doubt` when a statement may have been applied.
+wxString NotShared(const Database& db, bool in_doubt) {
+    if (in_doubt || db.OutcomeUnknown())
+        return "The connection to the cloud broke while the snippet was being shared, so it may or "
+               "may not have been published. Look for it in the list on the right once the cloud "
+               "can be reached again.";
+    switch (db.LastFailure()) {
+    case Database::Failure::Unreachable:
+        return "The snippet was not shared: the cloud cannot be reached. Please try again later.";
+    case Database::Failure::ValueTooLong:
+        return "The snippet was not shared: its title or language is longer than the cloud "
+               "accepts.\n" +
+               db.LastError();
+    default:
+        return "The snippet was not shared:\n" + db.LastError();
+    }
+}
+
+} // namespace
+
 SharedSnippetsPage::SharedSnippetsPage(wxWindow* parent, Interface* owner)
     : panel_with_stc(parent), owner_(owner) {
     kind = "manage-shared";
@@ -59,10 +81,29 @@ void SharedSnippetsPage::ShareSelected() {
                           "Confirm"))
         return;
 
-    if (!sid.empty())
-        db->Execute(statements::ShareExisting(sid));
-    else
-        db->Execute(statements::ShareNew(*db, uid, local->title, local->language, local->content));
+    const wxString statement = !sid.empty() ? statements::ShareExisting(sid)
+                                            : statements::ShareNew(*db, uid, local->title,
+                                                                   local->language, local->content);
+    bool shared = db->Execute(statement);
+    const bool in_doubt = !shared && db->OutcomeUnknown();
+    // Publishing a row again is harmless, so a reply lost with the connection is asked for again.
+    if (in_doubt && !sid.empty())
+        shared = db->Execute(statement);
+    if (!shared) {
+        prompts.ShowMessage(NotShared(*db, in_doubt), Prompts::kDefaultCaption);
+        return;
+    }
     left_->LoadTree();
     right_->LoadTree();
+}
+
+void SharedSnippetsPage::FollowUser() {
+    left_->LoadTree();
+    right_->LoadTree();
+    const bool read_only = stc->GetReadOnly();
+    stc->SetReadOnly(false);
+    stc->SetSnippetText(wxString());
+    // Undo must not bring the text back either.
+    stc->EmptyUndoBuffer();
+    stc->SetReadOnly(read_only);
 }

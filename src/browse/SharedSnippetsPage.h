@@ -21,8 +21,13 @@ public:
     wxButton* Arrow() const { return arrow_; }
 
     // Publishes the left list's selection after a confirmation. Nothing is sent, and the user is
-    // told why, when nobody is logged in or the selection is no snippet that can be read.
+    // told why, when nobody is logged in or the selection is no snippet that can be read. A
+    // statement that fails is reported, and the lists stay as they were.
     void ShareSelected();
+
+    // After a login or logout: both lists show the new user's snippets (or none), and the editor
+    // no longer shows what the previous user opened.
+    void FollowUser();
 
 private:
     Interface* owner_;

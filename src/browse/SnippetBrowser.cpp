@@ -70,17 +70,17 @@ void SnippetBrowser::LoadCloudBranches() {
     static const char* const kGroupLabels[] = {"My Cloud", "Private Snippets", "Public Snippets"};
     const wxTreeItemId group = AppendItem(GetRootItem(), kGroupLabels[mode_]);
     group_nodes_.push_back(group);
-    AddGrouped(group, statements::ListOwn(uid, mode_), false, false);
+    AddGrouped(group, statements::ListOwn(uid, mode_), uid, false, false);
 
     if (mode_ == kMainTree) {
         const wxTreeItemId favourites = AppendItem(GetRootItem(), "Favourites");
         group_nodes_.push_back(favourites);
-        AddGrouped(favourites, statements::ListFavourites(uid), true, true);
+        AddGrouped(favourites, statements::ListFavourites(uid), uid, true, true);
     }
 }
 
-void SnippetBrowser::AddGrouped(const wxTreeItemId& group, const wxString& statement, bool stored,
-                                bool favourite) {
+void SnippetBrowser::AddGrouped(const wxTreeItemId& group, const wxString& statement,
+                                const wxString& uid, bool stored, bool favourite) {
     // Thousands of rows come through here at each rebuild. wxString has no move, so every copy
     // allocates: the record is filled in place, and texts are swapped in rather than assigned.
     wxString previous_language;
@@ -104,6 +104,7 @@ void SnippetBrowser::AddGrouped(const wxTreeItemId& group, const wxString& state
         record.info.language = previous_language;
         record.item = AppendItem(language_node, text::Displayable(record.info.title));
         record.favourite = favourite;
+        record.user = uid;
         return true;
     };
     owner_->Connection()->Select(statement, stored ? Fetch::Stored : Fetch::Streamed, add_row);
@@ -117,9 +118,13 @@ const SnippetBrowser::NodeRecord* SnippetBrowser::RecordFor(const wxTreeItemId& 
     return nullptr;
 }
 
+bool SnippetBrowser::ListedForCurrentUser(const NodeRecord& record) const {
+    return owner_ != nullptr && !record.user.empty() && record.user == owner_->CurrentUserId();
+}
+
 wxString SnippetBrowser::SelectedSid() const {
     const NodeRecord* record = RecordFor(GetSelection());
-    return record ? record->info.sid : wxString();
+    return record && ListedForCurrentUser(*record) ? record->info.sid : wxString();
 }
 
 std::vector<wxString> SnippetBrowser::NamesFromTop(const wxTreeItemId& item,
@@ -192,7 +197,8 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
 
     const NodeRecord* record = RecordFor(item);
     Database* db = owner_->Connection();
-    if (record != nullptr && db != nullptr) {
+    // A row listed for somebody else is never shown, whatever the list still holds.
+    if (record != nullptr && db != nullptr && ListedForCurrentUser(*record)) {
         const auto row = db->FirstRow(statements::OpenSnippet(record->info.sid), Fetch::Streamed);
         if (!row || row->size() < 4)
             return;
@@ -211,7 +217,7 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
         return;
     }
     if (record != nullptr)
-        return; // a cloud snippet, but the cloud is gone
+        return; // a cloud snippet, but the cloud is gone or the row is not this user's
 
     wxString path = LocalPath(item);
     if (local_store::IsSpecialFile(path)) {
@@ -255,7 +261,8 @@ void SnippetBrowser::DeleteItem(const wxTreeItemId& item) {
     if (const NodeRecord* record = RecordFor(item)) {
         Database* db = owner_->Connection();
         const wxString uid = owner_->CurrentUserId();
-        if (db == nullptr || !statements::IsId(uid) || !statements::IsId(record->info.sid))
+        if (db == nullptr || !statements::IsId(uid) || !statements::IsId(record->info.sid) ||
+            !ListedForCurrentUser(*record))
             return;
         const wxString question =
             record->favourite

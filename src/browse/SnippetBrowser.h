@@ -26,7 +26,8 @@ public:
     bool ScanDirectory(const wxTreeItemId& parent, const wxString& directory);
     void LoadCloudBranches();
 
-    // The sid of the selected cloud snippet; empty when the selection is not one.
+    // The sid of the selected cloud snippet; empty when the selection is not one, or was listed
+    // for another user than the one logged in now.
     wxString SelectedSid() const;
     // The selected local snippet as a record; empty content when it cannot be read as a file.
     snippet_info ReadSelectedLocal() const;
@@ -47,12 +48,16 @@ private:
         snippet_info info;
         wxTreeItemId item;
         bool favourite; // under "Favourites" rather than the user's own group
+        wxString user;  // the user whose lists the node came from
     };
 
-    // Appends the rows of a list statement under `group`, one node per run of equal languages.
-    void AddGrouped(const wxTreeItemId& group, const wxString& statement, bool stored,
-                    bool favourite);
+    // Appends the rows of a list statement made for `uid` under `group`, one node per run of
+    // equal languages.
+    void AddGrouped(const wxTreeItemId& group, const wxString& statement, const wxString& uid,
+                    bool stored, bool favourite);
     const NodeRecord* RecordFor(const wxTreeItemId& item) const;
+    // Whether a record may be acted on: only the logged-in user's own lists are.
+    bool ListedForCurrentUser(const NodeRecord& record) const;
     // The labels from the first level below the root down to `item`; with `file_names`, the
     // lossless names that open the files instead of the labels shown.
     std::vector<wxString> NamesFromTop(const wxTreeItemId& item, bool file_names) const;

@@ -39,17 +39,50 @@ search_results::search_results(wxWindow* parent, Interface* owner, Database* con
     information_bar_->Add(15, 15, 0, 0, 0);
     information_bar_->Add(download_, 0, wxALIGN_CENTER_VERTICAL, 2);
     information_bar_->Add(15, 15, 0, 0, 0);
-    if (!user_id_.empty()) {
-        favourite_ = new wxCheckBox(this, ID_FAVOURITE, "Favourited");
-        favourite_->Disable();
-        information_bar_->Add(favourite_, 0, wxALIGN_CENTER_VERTICAL, 2);
-    }
+    if (!user_id_.empty())
+        AddFavouriteBox();
 
     auto* column = new wxBoxSizer(wxVERTICAL);
     column->Add(tree_, 3, wxEXPAND | wxALL, 0);
     column->Add(information_bar_, 1, wxEXPAND | wxALL, 2);
     column->Add(editor_, 5, wxEXPAND | wxALL, 0);
     SetSizer(column);
+}
+
+void search_results::AddFavouriteBox() {
+    favourite_ = new wxCheckBox(this, ID_FAVOURITE, "Favourited");
+    favourite_->Disable();
+    information_bar_->Add(favourite_, 0, wxALIGN_CENTER_VERTICAL, 2);
+}
+
+void search_results::FollowUser(const wxString& uid) {
+    user_id_ = uid;
+    tree_->SetUserId(uid);
+    if (uid.empty() && favourite_ != nullptr) {
+        information_bar_->Detach(favourite_);
+        favourite_->Destroy();
+        favourite_ = nullptr;
+    } else if (!uid.empty()) {
+        if (favourite_ == nullptr)
+            AddFavouriteBox();
+        // Before any view the box stays disabled, as on a new page.
+        if (!shown_sid_.empty())
+            ShowFavourite(ReadFavourite(shown_sid_));
+    }
+    Layout();
+}
+
+std::optional<bool> search_results::ReadFavourite(const wxString& sid) {
+    if (connection_ == nullptr || !statements::IsId(user_id_) || !statements::IsId(sid))
+        return std::nullopt;
+    bool favourite = false;
+    if (!connection_->Select(statements::IsFavourite(sid, user_id_), Fetch::Stored,
+                             [&favourite](const DbRow&) {
+                                 favourite = true;
+                                 return false;
+                             }))
+        return std::nullopt;
+    return favourite;
 }
 
 void search_results::ShowContent(const wxString& content) { editor_->SetSnippetText(content); }
@@ -61,11 +94,11 @@ void search_results::ShowInformation(const wxString& label) {
     Layout();
 }
 
-void search_results::ShowFavourite(bool favourite) {
+void search_results::ShowFavourite(std::optional<bool> favourite) {
     if (favourite_ == nullptr)
         return;
-    favourite_->SetValue(favourite);
-    favourite_->Enable();
+    favourite_->SetValue(favourite.value_or(false));
+    favourite_->Enable(favourite.has_value());
 }
 
 void search_results::SetShownSid(const wxString& sid) {
@@ -108,9 +141,30 @@ void search_results::OnFavouriteToggled(wxCommandEvent&) {
     if (favourite_ == nullptr || connection_ == nullptr || !statements::IsId(user_id_) ||
         !statements::IsId(shown_sid_))
         return;
-    if (favourite_->GetValue())
-        connection_->Execute(statements::AddFavourite(user_id_, shown_sid_));
-    else
-        connection_->Execute(statements::RemoveFavourite(user_id_, shown_sid_));
+    const bool wanted = favourite_->GetValue();
+    if (!connection_->Execute(wanted ? statements::AddFavourite(user_id_, shown_sid_)
+                                     : statements::RemoveFavourite(user_id_, shown_sid_))) {
+        const wxString error = connection_->LastError();
+        const bool unknown = connection_->OutcomeUnknown();
+        // A refusal may come from a change made elsewhere meanwhile, and a lost reply leaves the
+        // change in doubt: the server tells what holds now, when it can be reached. A statement
+        // that never arrived changed nothing.
+        std::optional<bool> marked;
+        if (unknown || connection_->LastFailure() != Database::Failure::Unreachable)
+            marked = ReadFavourite(shown_sid_);
+        if (!marked && !unknown)
+            marked = !wanted;
+        if (marked != wanted) {
+            ShowFavourite(marked);
+            wxString message = wanted ? "The snippet could not be added to your favourites:\n"
+                                      : "The snippet could not be removed from your favourites:\n";
+            message += error;
+            if (!marked)
+                message += "\n\nWhether it is among your favourites cannot be told until the "
+                           "cloud can be reached again.";
+            Prompts::Current().ShowMessage(message, Prompts::kDefaultCaption);
+            return;
+        }
+    }
     owner_->Tree()->LoadTree();
 }

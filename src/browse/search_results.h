@@ -2,6 +2,8 @@
 
 #include <wx/panel.h>
 
+#include <optional>
+
 class Database;
 class Interface;
 class search_results_tree;
@@ -29,16 +31,27 @@ public:
     wxCheckBox* FavouriteBox() const { return favourite_; }
     const wxString& ShownSid() const { return shown_sid_; }
 
-    // What a view of a snippet changes on the page (called by the results tree).
+    // What a view of a snippet changes on the page (called by the results tree). The box is
+    // ticked as the user's mark is, and disabled while that mark cannot be read.
     void ShowContent(const wxString& content);
     void ShowInformation(const wxString& label);
-    void ShowFavourite(bool favourite);
+    void ShowFavourite(std::optional<bool> favourite);
     void SetShownSid(const wxString& sid);
+
+    // The logged-in user's mark for a snippet as the server holds it; nothing when nobody is
+    // logged in or it cannot be read.
+    std::optional<bool> ReadFavourite(const wxString& sid);
+
+    // After a login or logout: "Favourited" is there only for a logged-in user, and stands for
+    // that user's mark on the snippet on view.
+    void FollowUser(const wxString& uid);
 
     void OnDownload(wxCommandEvent& event);
     void OnFavouriteToggled(wxCommandEvent& event);
 
 private:
+    void AddFavouriteBox();
+
     snippet_stc* editor_ = nullptr;
     wxStaticText* information_ = nullptr;
     wxBoxSizer* information_bar_ = nullptr;

@@ -72,11 +72,14 @@ void search_results_tree::OnResultDoubleClick(wxMouseEvent&) {
     }
     const wxString& sid = record->info.sid;
     page_->ShowContent(record->info.content);
+    // A download names the text on view after its own row, also when that row is gone since.
+    shown_language_ = record->info.language;
+    shown_title_ = record->info.title;
 
     if (connection_ == nullptr || !statements::IsId(sid))
         return;
     const auto details = connection_->FirstRow(statements::SnippetDetails(sid), Fetch::Stored);
-    // A snippet deleted since the search: the text stays, the rest of the page is unchanged.
+    // A snippet deleted since the search: its text shows, the rest of the page is unchanged.
     if (!details || details->size() < 4)
         return;
     const wxString& title = (*details)[0];
@@ -85,16 +88,7 @@ void search_results_tree::OnResultDoubleClick(wxMouseEvent&) {
         search_texts::InformationLabel(title, language, (*details)[2], (*details)[3]));
     connection_->Execute(statements::CountView(sid));
 
-    if (!user_id_.empty() && statements::IsId(user_id_)) {
-        bool favourite = false;
-        connection_->Select(statements::IsFavourite(sid, user_id_), Fetch::Stored,
-                            [&favourite](const DbRow&) {
-                                favourite = true;
-                                return false;
-                            });
-        page_->ShowFavourite(favourite);
-    }
+    if (!user_id_.empty() && statements::IsId(user_id_))
+        page_->ShowFavourite(page_->ReadFavourite(sid));
     page_->SetShownSid(sid);
-    shown_language_ = language;
-    shown_title_ = title;
 }

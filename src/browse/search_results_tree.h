@@ -26,6 +26,9 @@ public:
     // Why the server did not answer the search; empty when it did (with or without rows).
     const wxString& Failure() const { return failure_; }
 
+    // The user whose favourites a view reads (after a login or logout).
+    void SetUserId(const wxString& uid) { user_id_ = uid; }
+
 private:
     struct NodeRecord {
         snippet_info info;

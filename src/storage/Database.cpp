@@ -4,6 +4,7 @@
 
 #include <errmsg.h>
 #include <mysql.h>
+#include <mysqld_error.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -165,7 +166,7 @@ bool Database::Execute(const wxString& statement) {
     if (const char* info = mysql_info(mysql);
         info != nullptr && std::sscanf(info, "Rows matched: %llu", &matched) == 1)
         matched_rows_ = matched;
-    last_error_.clear();
+    Succeed();
     return true;
 }
 
@@ -198,8 +199,10 @@ std::optional<std::vector<wxString>> Database::FirstRow(const wxString& statemen
 
 std::optional<std::string> Database::Encode(const wxString& statement) {
     std::optional<std::string> bytes = text::ToUtf8(statement);
-    if (!bytes)
+    if (!bytes) {
         last_error_ = "The statement holds a character that UTF-8 cannot encode; it was not sent.";
+        failure_ = Failure::Other;
+    }
     return bytes;
 }
 
@@ -232,6 +235,7 @@ bool Database::FitsPacket(const std::string& statement) {
                                    "It was not sent.",
                                    static_cast<unsigned long long>(statement.size()),
                                    std::max(limit, 2ULL) - 2, limit);
+    failure_ = Failure::Other;
     return false;
 }
 
@@ -240,6 +244,7 @@ bool Database::Reopen() {
     MysqlPtr fresh = Open(settings_, message);
     if (!fresh) {
         last_error_ = text::FromUtf8(message);
+        failure_ = Failure::Unreachable;
         handle_->lost = true;
         return false;
     }
@@ -263,9 +268,19 @@ bool Database::Send(const std::string& statement) {
 bool Database::Fail() {
     MYSQL* mysql = handle_->mysql.get();
     last_error_ = text::FromUtf8(mysql_error(mysql));
-    if (IsConnectionLost(mysql_errno(mysql)))
+    const unsigned code = mysql_errno(mysql);
+    const bool lost = IsConnectionLost(code);
+    if (lost)
         handle_->lost = true;
+    failure_ = lost                       ? Failure::Unreachable
+               : code == ER_DATA_TOO_LONG ? Failure::ValueTooLong
+                                          : Failure::Other;
     return false;
+}
+
+void Database::Succeed() {
+    last_error_.clear();
+    failure_ = Failure::None;
 }
 
 bool Database::Read(const std::string& statement, Fetch fetch,
@@ -278,7 +293,7 @@ bool Database::Read(const std::string& statement, Fetch fetch,
         // No result set at all (a statement that yields none) reads as no rows.
         if (mysql_field_count(mysql) != 0)
             return Fail();
-        last_error_.clear();
+        Succeed();
         return true;
     }
     const unsigned columns = mysql_num_fields(result.get());
@@ -296,6 +311,6 @@ bool Database::Read(const std::string& statement, Fetch fetch,
     // A streamed fetch ends with a null row on failure too; only the error number tells.
     if (mysql_errno(mysql) != 0)
         return Fail();
-    last_error_.clear();
+    Succeed();
     return true;
 }

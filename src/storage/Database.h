@@ -71,6 +71,9 @@ public:
 
     // Why the last statement failed, in the client library's words; empty after a success.
     const wxString& LastError() const { return last_error_; }
+    // What kind of failure that was, for messages that say why in the program's own words.
+    enum class Failure { None, Unreachable, ValueTooLong, Other };
+    Failure LastFailure() const { return failure_; }
 
     // Sees the exact UTF-8 text of every statement sent (tests and diagnostics).
     void SetStatementObserver(std::function<void(const std::string&)> observer);
@@ -86,12 +89,14 @@ private:
     bool FitsPacket(const std::string& statement);
     bool Send(const std::string& statement);
     bool Fail();
+    void Succeed();
     bool Read(const std::string& statement, Fetch fetch,
               const std::function<bool(const DbRow&)>& onRow, bool& delivered);
 
     DbSettings settings_;
     std::unique_ptr<Handle> handle_;
     wxString last_error_;
+    Failure failure_ = Failure::None;
     unsigned long long affected_rows_ = 0;
     std::optional<unsigned long long> matched_rows_;
     unsigned long long insert_id_ = 0;

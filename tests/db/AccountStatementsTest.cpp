@@ -61,4 +61,41 @@ TEST_F(AccountStatementsTest, AccountsAndRememberRowsWorkOnTheServer) {
               (TestDatabase::Rows{{uid.utf8_string(), "192.0.2.7"}}));
 }
 
+TEST_F(AccountStatementsTest, NamesAreOneAccountOnlyWhenTheyDifferInCaseOrTrailingSpaces) {
+    // The schema, loaded (twice) over a users table of the earlier schema, under which every
+    // emoji was one character, moves it to the new comparison and keeps its rows.
+    server.Exec(
+        "ALTER TABLE users MODIFY username VARCHAR(64) COLLATE utf8mb4_unicode_ci NOT NULL");
+    server.AddUser(wxString(L"ann\U0001F600").utf8_string(), "pw");
+    const TestDatabase::Rows before = server.Query("SELECT * FROM users");
+    server.Load(CORVANE_SOURCE_DIR "/db/schema.sql");
+    server.Load(CORVANE_SOURCE_DIR "/db/schema.sql");
+    EXPECT_EQ(server.Query("SELECT * FROM users"), before);
+
+    struct Pair {
+        const wchar_t* registered;
+        const wchar_t* other;
+        bool one_account;
+    };
+    const Pair pairs[] = {
+        // Outside the Basic Multilingual Plane: emoji, CJK extension B, Deseret (which has case).
+        {L"ann\U0001F600", L"ann\U0001F40D", false},
+        {L"\U00020000", L"\U00020001", false},
+        {L"\U00010400", L"\U00010428", true},
+        // Accents and other letters count; case and trailing spaces do not.
+        {L"Jos\u00e9", L"Jose", false},
+        {L"stra\u00dfe", L"strasse", false},
+        {L"ann", L" ann", false},
+        {L"\u00c9LODIE", L"\u00e9lodie", true},
+        {L"ANN  ", L"ann", true},
+    };
+    for (const Pair& pair : pairs) {
+        SCOPED_TRACE(wxString(pair.registered).utf8_string());
+        server.Exec("TRUNCATE TABLE users");
+        ASSERT_TRUE(db->Execute(statements::AddUser(*db, pair.registered, "pw")));
+        EXPECT_EQ(First(statements::NameTaken(*db, pair.other)) != "none", pair.one_account);
+        EXPECT_EQ(db->Execute(statements::AddUser(*db, pair.other, "pw")), !pair.one_account);
+    }
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "app/CorvaneFrame.h"
 #include "editor/panel_with_stc.h"
 #include "support/HttpService.h"
+#include "support/TcpProxy.h"
 
 #include <wx/aui/auibook.h>
 #include <wx/button.h>
@@ -261,6 +262,30 @@ TEST_F(AccountTest, TakenNameSaysSoThenLogsInOnlyWithItsPassword) {
     EXPECT_EQ(Workspace()->CurrentUserId(), uid);
     EXPECT_EQ(db_.Query("SELECT COUNT(*) FROM users"), (TestDatabase::Rows{{"1"}}));
     EXPECT_EQ(Kinds(), Strings{"new-snippet"});
+}
+
+TEST_F(AccountTest, FailedRegistrationSaysTheAccountWasNotCreatedAndWhy) {
+    TcpProxy proxy(db_.Port());
+    ScopedEnv through_proxy("CORVANE_DB_PORT", std::to_string(proxy.Port()));
+    OpenFrame();
+    Command(ID_REGISTER);
+    // A name longer than the column (refused in strict mode), a reply lost after the INSERT ran,
+    // and a server that is down.
+    Submit(wxString(70, 'n'), "pw", Accounts::ID_REGISTER);
+    proxy.Arm([](const std::string& s) { return s.rfind("INSERT", 0) == 0; },
+              TcpProxy::Action::CutAfter);
+    Submit("ann", "pw", Accounts::ID_REGISTER);
+    db_.KillServer();
+    Submit("bob", "pw", Accounts::ID_REGISTER);
+    db_.StartServer();
+    ASSERT_EQ(Messages().size(), 3u);
+    EXPECT_EQ(Messages()[0], "The account was not created: the user name is longer than the "
+                             "cloud accepts. Please choose a shorter one.");
+    EXPECT_TRUE(Messages()[1].Contains("may or may not exist")) << Messages()[1];
+    EXPECT_EQ(Messages()[2],
+              "The account was not created: the cloud cannot be reached. Please try again later.");
+    EXPECT_EQ(db_.Query("SELECT username FROM users"), (TestDatabase::Rows{{"ann"}}));
+    EXPECT_EQ(Kinds(), (Strings{"new-snippet", "register"}));
 }
 
 } // namespace

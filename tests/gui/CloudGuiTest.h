@@ -24,11 +24,8 @@ protected:
         db_.Reset();
     }
 
-    // Sets the current user and rebuilds the tree, as logging in does.
-    void LogIn(const std::string& uid) {
-        Workspace()->SetCurrentUserId(wxString::FromUTF8(uid));
-        Tree()->LoadTree();
-    }
+    // Sets the current user, as logging in does (the tree and the open pages follow).
+    void LogIn(const std::string& uid) { Workspace()->SetCurrentUserId(wxString::FromUTF8(uid)); }
 
     // From now on every statement the frame's connection sends lands in statements_.
     void RecordStatements() {

@@ -5,6 +5,8 @@
 #include "browse/search_results.h"
 #include "browse/search_results_tree.h"
 #include "editor/snippet_stc.h"
+#include "support/ScopedEnv.h"
+#include "support/TcpProxy.h"
 
 #include <wx/aui/auibook.h>
 #include <wx/button.h>
@@ -63,6 +65,24 @@ protected:
         const wxTreeItemId item = Node(results->Tree(), path);
         ASSERT_TRUE(item.IsOk());
         DoubleClick(results->Tree(), item);
+    }
+
+    // Opens the search page and searches every approved snippet; the new results page.
+    search_results* SearchAll() {
+        public_browser* page = Browse();
+        if (page == nullptr)
+            return nullptr;
+        Search(page, "");
+        return Selected(page);
+    }
+
+    // Ticks or clears "Favourited" as a click does.
+    static void Toggle(wxCheckBox* box, bool ticked) {
+        box->SetValue(ticked);
+        wxCommandEvent click(wxEVT_CHECKBOX, search_results::ID_FAVOURITE);
+        click.SetEventObject(box);
+        click.SetInt(ticked ? 1 : 0);
+        box->ProcessWindowEvent(click);
     }
 
     std::string Views(const std::string& sid) {
@@ -263,10 +283,8 @@ TEST_F(SearchTest, ViewShowsTheSnippetAndCountsEachView) {
         db_.AddSnippet(ann, "Tom & Jerry", "C++", "int main() {}\n", true, true);
     const std::string doomed = db_.AddSnippet(ann, "doomed", "C++", "gone soon", true, true);
     OpenFrame();
-    public_browser* page = Browse();
-    ASSERT_NE(page, nullptr);
-    Search(page, "");
-    search_results* results = Selected(page);
+    search_results* results = SearchAll();
+    ASSERT_NE(results, nullptr);
     RecordStatements();
 
     View(results, {"C++", "Tom & Jerry"});
@@ -293,28 +311,31 @@ TEST_F(SearchTest, ViewShowsTheSnippetAndCountsEachView) {
     EXPECT_TRUE(statements_.empty());
     EXPECT_EQ(results->Editor()->GetText(), "int main() {}\n");
 
-    // A snippet deleted since the search: its text shows, nothing else changes.
+    // A snippet deleted since the search: its text shows, the label stays, and a download of
+    // that text is proposed under its own title, not under the one on the label.
     const wxString label = results->Information()->GetLabelText();
     db_.Exec("DELETE FROM snippets WHERE sid = " + doomed);
     View(results, {"C++", "doomed"});
     EXPECT_EQ(results->Editor()->GetText(), "gone soon");
     EXPECT_EQ(results->Information()->GetLabelText(), label);
     EXPECT_EQ(results->ShownSid(), sid);
-    EXPECT_EQ(results->Tree()->ShownTitle(), "Tom & Jerry");
+    prompts_->AnswerSaveFile(std::nullopt);
+    Send(results->DownloadButton(), wxEVT_BUTTON, search_results::ID_DOWNLOAD);
+    EXPECT_EQ(prompts_->History().back().file.file_name, "doomed.snippet");
 }
 
-TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
+TEST_F(SearchTest, FavouritedChangesOneRowOrSaysWhyNotAndFollowsTheUser) {
     const std::string ann = db_.AddUser("ann", "pw");
     const std::string bob = db_.AddUser("bob", "pw");
     const std::string sid = db_.AddSnippet(bob, "liked", "Lua", "print(1)", true, true);
     const std::string old = db_.AddSnippet(bob, "old love", "Lua", "print(2)", true, true);
     db_.AddFavourite(ann, old);
+    TcpProxy proxy(db_.Port());
+    ScopedEnv through_proxy("CORVANE_DB_PORT", std::to_string(proxy.Port()));
     OpenFrame();
     LogIn(ann);
-    public_browser* page = Browse();
-    ASSERT_NE(page, nullptr);
-    Search(page, "");
-    search_results* results = Selected(page);
+    search_results* results = SearchAll();
+    ASSERT_NE(results, nullptr);
     wxCheckBox* favourite = results->FavouriteBox();
     ASSERT_NE(favourite, nullptr);
     EXPECT_FALSE(favourite->IsEnabled());
@@ -328,11 +349,7 @@ TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
     EXPECT_FALSE(favourite->GetValue());
 
     statements_.clear();
-    favourite->SetValue(true);
-    wxCommandEvent tick(wxEVT_CHECKBOX, search_results::ID_FAVOURITE);
-    tick.SetEventObject(favourite);
-    tick.SetInt(1);
-    favourite->ProcessWindowEvent(tick);
+    Toggle(favourite, true);
     ASSERT_FALSE(statements_.empty());
     EXPECT_EQ(statements_[0], "INSERT INTO favourites(uid, sid) VALUES(" + ann + ", " + sid + ")");
     EXPECT_EQ(db_.Query("SELECT uid, sid FROM favourites WHERE sid = " + sid),
@@ -342,18 +359,46 @@ TEST_F(SearchTest, FavouritedAddsAndRemovesOneRowAndTheTreeFollows) {
     EXPECT_EQ(liked, (Strings{"liked", "old love"}));
 
     statements_.clear();
-    favourite->SetValue(false);
-    tick.SetInt(0);
-    favourite->ProcessWindowEvent(tick);
+    Toggle(favourite, false);
     ASSERT_FALSE(statements_.empty());
     EXPECT_EQ(statements_[0],
               "DELETE FROM favourites WHERE uid = " + ann + " AND sid = " + sid + " LIMIT 1");
     EXPECT_TRUE(db_.Query("SELECT uid FROM favourites WHERE sid = " + sid).empty());
     EXPECT_EQ(Labels({"Favourites", "Lua"}), Strings{"old love"});
 
+    // A tick whose INSERT is cut on its way, and an untick while the server is down: each is
+    // reported, and the box goes back to what the server holds.
+    proxy.Arm([](const std::string& s) { return s.rfind("INSERT", 0) == 0; },
+              TcpProxy::Action::CutBefore);
+    prompts_->ExpectMessage();
+    Toggle(favourite, true);
+    EXPECT_FALSE(favourite->GetValue());
     // A snippet that is a favourite already shows ticked.
     View(results, {"Lua", "old love"});
     EXPECT_TRUE(favourite->GetValue());
+    db_.KillServer();
+    prompts_->ExpectMessage();
+    Toggle(favourite, false);
+    EXPECT_TRUE(favourite->GetValue());
+    db_.StartServer();
+    ASSERT_EQ(prompts_->History().size(), 2u);
+    EXPECT_TRUE(prompts_->History()[0].message.StartsWith(
+        "The snippet could not be added to your favourites"));
+    EXPECT_TRUE(prompts_->History()[1].message.StartsWith(
+        "The snippet could not be removed from your favourites"));
+    EXPECT_EQ(db_.Query("SELECT sid FROM favourites"), TestDatabase::Rows{{old}});
+
+    // Logged out, the page has no box; the next user's box shows that user's mark, and a tick
+    // is stored for that user.
+    prompts_->ExpectMessage();
+    Command(ID_LOGOUT);
+    EXPECT_EQ(results->FavouriteBox(), nullptr);
+    LogIn(bob);
+    ASSERT_NE(favourite = results->FavouriteBox(), nullptr);
+    EXPECT_TRUE(favourite->IsEnabled() && !favourite->GetValue());
+    Toggle(favourite, true);
+    EXPECT_EQ(db_.Query("SELECT uid FROM favourites WHERE sid = " + old + " ORDER BY uid"),
+              (TestDatabase::Rows{{ann}, {bob}}));
 }
 
 TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {
@@ -363,10 +408,8 @@ TEST_F(SearchTest, DownloadWritesBelowDownloadsWhateverTheRowSays) {
     db_.AddSnippet(ann, "lost", "Go", "never written", true, true);
     db_.AddSnippet(ann, "gem", "Ruby.snippet", "gem 'x'", true, true);
     OpenFrame();
-    public_browser* page = Browse();
-    ASSERT_NE(page, nullptr);
-    Search(page, "");
-    search_results* results = Selected(page);
+    search_results* results = SearchAll();
+    ASSERT_NE(results, nullptr);
     const auto download = [&] {
         Send(results->DownloadButton(), wxEVT_BUTTON, search_results::ID_DOWNLOAD);
     };

@@ -6,6 +6,7 @@
 #include "browse/search_results.h"
 #include "browse/search_results_tree.h"
 #include "editor/panel_with_stc.h"
+#include "editor/snippet_stc.h"
 
 #include <wx/aui/auibook.h>
 #include <wx/button.h>
@@ -207,6 +208,67 @@ TEST_F(ShareTest, SharingWithoutAUserOrASnippetSendsNothingAndSaysWhy) {
     }
     EXPECT_TRUE(statements_.empty());
     EXPECT_TRUE(db_.Query("SELECT sid FROM snippets").empty());
+}
+
+TEST_F(ShareTest, LoginAndLogoutBringTheOpenPageInLineAndNothingOfAnotherUserIsShared) {
+    const std::string ann = db_.AddUser("ann", "pw");
+    const std::string bob = db_.AddUser("bob", "pw");
+    db_.AddSnippet(ann, "secret", "C", "ann's secret");
+    db_.AddSnippet(bob, "bobs", "Go", "bob's own");
+    OpenFrame();
+    LogIn(ann);
+    SharedSnippetsPage* page = ShowShared();
+    ASSERT_NE(page, nullptr);
+    // A page outside the notebook, which nothing keeps in line: its lists stay ann's.
+    auto* stray = new SharedSnippetsPage(Workspace(), Workspace());
+    DoubleClick(page->Left(), Node(page->Left(), {"Private Snippets", "C", "secret"}));
+    EXPECT_EQ(page->stc->GetText(), "ann's secret");
+
+    prompts_->ExpectMessage();
+    Command(ID_LOGOUT);
+    EXPECT_EQ(Top(page->Left()), Strings{"Local"});
+    EXPECT_EQ(page->stc->GetText(), "");
+    LogIn(bob);
+    EXPECT_EQ(ShowShared(), page);
+    EXPECT_EQ(Labels(page->Left(), Node(page->Left(), {"Private Snippets"})), Strings{"Go"});
+
+    // ann's row, still on the stray page, is neither shown nor published under bob.
+    RecordStatements();
+    DoubleClick(stray->Left(), Node(stray->Left(), {"Private Snippets", "C", "secret"}));
+    prompts_->ExpectMessage();
+    Share(stray, {"Private Snippets", "C", "secret"});
+    EXPECT_TRUE(statements_.empty());
+    EXPECT_EQ(page->stc->GetText(), "");
+    stray->Destroy();
+}
+
+TEST_F(ShareTest, ShareThatFailsSaysWhyAndKeepsTheLists) {
+    const std::string ann = db_.AddUser("ann", "pw");
+    db_.AddSnippet(ann, "mine", "C", "int mine;");
+    const std::string language(70, 'L');
+    wxFileName::Mkdir("snippets/" + language);
+    WriteFile("snippets/" + language + "/long", "text");
+    OpenFrame();
+    LogIn(ann);
+    SharedSnippetsPage* page = ShowShared();
+    ASSERT_NE(page, nullptr);
+
+    // A language longer than the cloud's column; then the server dies while the question is open.
+    prompts_->AnswerYesNo(true);
+    prompts_->ExpectMessage();
+    Share(page, {"Local", language, "long"});
+    prompts_->OnNextQuestion([&] { db_.KillServer(); });
+    prompts_->AnswerYesNo(true);
+    prompts_->ExpectMessage();
+    Share(page, {"Private Snippets", "C", "mine"});
+    ASSERT_EQ(prompts_->History().size(), 4u);
+    EXPECT_TRUE(prompts_->History()[1].message.StartsWith(
+        "The snippet was not shared: its title or language is longer than the cloud accepts."));
+    EXPECT_EQ(prompts_->History()[3].message,
+              "The snippet was not shared: the cloud cannot be reached. Please try again later.");
+    EXPECT_EQ(Labels(page->Left(), Node(page->Left(), {"Private Snippets", "C"})), Strings{"mine"});
+    db_.StartServer();
+    EXPECT_EQ(db_.Query("SELECT public FROM snippets"), TestDatabase::Rows{{"0"}});
 }
 
 } // namespace
