@@ -2,6 +2,7 @@
 
 #include "browse/SearchTexts.h"
 #include "browse/search_results.h"
+#include "editor/snippet_stc.h"
 #include "storage/Database.h"
 #include "storage/Statements.h"
 
@@ -68,6 +69,7 @@ void search_results_tree::OnResultDoubleClick(wxMouseEvent&) {
         return;
     }
     const wxString& sid = record->info.sid;
+    page_->Editor()->ColourAs(record->info.language);
     page_->ShowContent(record->info.content);
 
     if (connection_ == nullptr || !statements::IsId(sid))
