@@ -80,9 +80,11 @@ Interface::Interface(wxWindow* parent, Database* connection)
 Interface::~Interface() = default;
 
 void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& content, wxString& sid,
-                                bool read_only) {
+                                bool read_only, const wxString& language) {
     auto* page = new panel_with_stc(notebook_);
     auto* editor = new snippet_stc(page);
+    // Before the text arrives, so that it is styled once.
+    editor->ColourAs(path.empty() ? language : local_store::LanguageOfPath(path));
     editor->info.sid = sid;
     editor->info.content = content;
     editor->info.title = title;
@@ -123,7 +125,7 @@ void Interface::OpenCloudSnippet(const snippet_info& info) {
     wxString path;
     wxString content = info.content;
     wxString sid = info.sid;
-    OpenSnippetPage(title, path, content, sid, info.is_public);
+    OpenSnippetPage(title, path, content, sid, info.is_public, info.language);
 }
 
 panel_with_stc* Interface::EditorPage(size_t index) const {

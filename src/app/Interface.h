@@ -38,10 +38,11 @@ public:
 
     // Opens a new editor page. `title` becomes the numbered caption; a page with no path,
     // content and sid is a new snippet. Path, content and sid are taken by reference as the
-    // callers hand them over.
+    // callers hand them over. The page is coloured as the language of its file's directory, or
+    // else as `language`.
     void OpenSnippetPage(wxString& title, wxString& path, wxString& content, wxString& sid,
-                         bool read_only);
-    // Opens a cloud snippet in a new page, read-only when it is public.
+                         bool read_only, const wxString& language = wxString());
+    // Opens a cloud snippet in a new page, read-only when it is public, coloured as its language.
     void OpenCloudSnippet(const snippet_info& info);
 
     // The editor of the selected page, or null when the page has none. On the public search page,

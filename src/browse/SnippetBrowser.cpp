@@ -207,9 +207,11 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
         info.content = (*row)[1];
         info.sid = (*row)[2];
         info.is_public = (*row)[3].StartsWith("1");
+        info.language = record->info.language; // colours the page
         if (mode_ == kMainTree) {
             owner_->OpenCloudSnippet(info);
         } else if (snippet_stc* editor = owner_->CurrentEditor()) {
+            editor->ColourAs(info.language);
             editor->SetReadOnly(false);
             editor->SetSnippetText(info.content);
             editor->SetReadOnly(true);
@@ -233,6 +235,7 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
         wxString sid;
         owner_->OpenSnippetPage(title, path, content, sid, false);
     } else if (snippet_stc* editor = owner_->CurrentEditor()) {
+        editor->ColourAs(local_store::LanguageOfPath(path));
         editor->SetReadOnly(false);
         editor->SetSnippetText(local_store::ReadText(path).value_or(wxString()));
         editor->SetReadOnly(true);

@@ -3,6 +3,7 @@
 #include "app/TextCodec.h"
 #include "browse/SearchTexts.h"
 #include "browse/search_results.h"
+#include "editor/snippet_stc.h"
 #include "storage/Database.h"
 #include "storage/Statements.h"
 
@@ -71,6 +72,7 @@ void search_results_tree::OnResultDoubleClick(wxMouseEvent&) {
         return;
     }
     const wxString& sid = record->info.sid;
+    page_->Editor()->ColourAs(record->info.language);
     page_->ShowContent(record->info.content);
     // A download names the text on view after its own row, also when that row is gone since.
     shown_language_ = record->info.language;

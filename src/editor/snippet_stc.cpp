@@ -2,9 +2,27 @@
 
 #include "app/TextCodec.h"
 #include "editor/EditorStyle.h"
+#include "editor/Languages.h"
 
 namespace {
+
 wxColour ToColour(const editor_style::Rgb& rgb) { return wxColour(rgb.red, rgb.green, rgb.blue); }
+
+wxFont CodeFont() {
+    using namespace editor_style;
+    return wxFont(kFontPoints, wxFONTFAMILY_MODERN, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL, false,
+                  wxEmptyString, wxFONTENCODING_DEFAULT);
+}
+
+void Paint(wxStyledTextCtrl& editor, int style, const editor_style::StyleColours& colours) {
+    if (colours.foreground)
+        editor.StyleSetForeground(style, ToColour(*colours.foreground));
+    if (colours.background)
+        editor.StyleSetBackground(style, ToColour(*colours.background));
+    if (colours.bold)
+        editor.StyleSetBold(style, true);
+}
+
 } // namespace
 
 snippet_stc::snippet_stc(wxWindow* parent)
@@ -15,23 +33,74 @@ snippet_stc::snippet_stc(wxWindow* parent)
     SetBackSpaceUnIndents(false);
     SetIndent(kIndent);
 
-    const wxFont font(kFontPoints, wxFONTFAMILY_MODERN, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL,
-                      false, wxEmptyString, wxFONTENCODING_DEFAULT);
+    const wxFont font = CodeFont();
     for (int style = 0; style <= kLastFontStyle; ++style)
         StyleSetFont(style, font);
-
-    for (const StyleColours& colours : Colours()) {
-        if (colours.foreground)
-            StyleSetForeground(colours.style, ToColour(*colours.foreground));
-        if (colours.background)
-            StyleSetBackground(colours.style, ToColour(*colours.background));
-        if (colours.bold)
-            StyleSetBold(colours.style, true);
-    }
-
     SetMarginWidth(kLineNumberMargin, kLineNumberMarginWidth);
-    SetLexer(kLexerCpp);
-    SetKeyWords(0, Keywords());
+    ColourAsCpp();
+}
+
+void snippet_stc::ColourAsCpp() {
+    for (const editor_style::StyleColours& colours : editor_style::Colours())
+        Paint(*this, colours.style, colours);
+    SetLexer(editor_style::kLexerCpp);
+    SetKeyWords(0, editor_style::Keywords());
+}
+
+void snippet_stc::ColourAs(const wxString& name) {
+    const languages::Language* language = languages::Find(name);
+    if (language == colouring_)
+        return;
+    Uncolour();
+    colouring_ = language;
+    if (language == nullptr) {
+        ColourAsCpp();
+    } else {
+        SetLexer(language->lexer);
+        for (const languages::KeywordSet& set : language->keywords)
+            SetKeyWords(set.set, set.words);
+        const wxFont font = CodeFont();
+        for (const languages::StyleToken& style : language->styles) {
+            // Styles above those every editor sets the font of (PHP's) need it too.
+            if (style.style > editor_style::kLastFontStyle)
+                StyleSetFont(style.style, font);
+            Paint(*this, style.style, languages::Colours(style.token));
+        }
+    }
+    // A new lexer leaves the text styled by the old one until told to style it again.
+    Colourise(0, -1);
+}
+
+void snippet_stc::Uncolour() {
+    // The look of a style no colouring touched: the default style's, which has the font of the
+    // first styles; above those, the last style's, which nothing touches.
+    const auto plain = [this](int style) {
+        const int model =
+            style > editor_style::kLastFontStyle ? wxSTC_STYLE_MAX : wxSTC_STYLE_DEFAULT;
+        StyleSetForeground(style, StyleGetForeground(model));
+        StyleSetBackground(style, StyleGetBackground(model));
+        StyleSetWeight(style, StyleGetWeight(model));
+        if (model == wxSTC_STYLE_MAX) {
+            StyleSetFaceName(style, StyleGetFaceName(model));
+            StyleSetSizeFractional(style, StyleGetSizeFractional(model));
+            StyleSetItalic(style, StyleGetItalic(model));
+            StyleSetUnderline(style, StyleGetUnderline(model));
+            StyleSetCharacterSet(style, StyleGetCharacterSet(model));
+        }
+    };
+    if (colouring_ == nullptr) {
+        // The brace styles belong to no language and stay.
+        for (const editor_style::StyleColours& colours : editor_style::Colours()) {
+            if (colours.style < wxSTC_STYLE_DEFAULT)
+                plain(colours.style);
+        }
+        SetKeyWords(0, wxEmptyString);
+        return;
+    }
+    for (const languages::StyleToken& style : colouring_->styles)
+        plain(style.style);
+    for (const languages::KeywordSet& set : colouring_->keywords)
+        SetKeyWords(set.set, wxEmptyString);
 }
 
 snippet_stc::~snippet_stc() = default;

@@ -3,6 +3,8 @@
 #include "app/Platform.h"
 #include "app/TextCodec.h"
 
+#include <wx/filename.h>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -38,6 +40,17 @@ wxString RelativeToStore(const std::vector<wxString>& names) {
     return joined.AfterFirst('/').AfterFirst('/');
 }
 
+// For a file whose absolute directories are `dirs`: the first directory below `base`, empty for
+// a file directly in `base`, nothing for a file outside it.
+std::optional<wxString> DirectoryBelow(const wxArrayString& dirs, const char* base) {
+    wxFileName top = wxFileName::DirName(base);
+    top.MakeAbsolute();
+    const wxArrayString& above = top.GetDirs();
+    if (dirs.size() < above.size() || !std::equal(above.begin(), above.end(), dirs.begin()))
+        return std::nullopt;
+    return dirs.size() > above.size() ? dirs[above.size()] : wxString();
+}
+
 } // namespace
 
 wxString PathFromNames(const std::vector<wxString>& names) {
@@ -46,6 +59,15 @@ wxString PathFromNames(const std::vector<wxString>& names) {
 
 wxString LanguageFromNames(const std::vector<wxString>& names) {
     return RelativeToStore(names).BeforeFirst('/');
+}
+
+wxString LanguageOfPath(const wxString& path) {
+    wxFileName file(path);
+    file.MakeAbsolute();
+    // A download keeps its language one level deeper: ./snippets/downloads/<language>/.
+    if (const std::optional<wxString> downloaded = DirectoryBelow(file.GetDirs(), kDownloads))
+        return *downloaded;
+    return DirectoryBelow(file.GetDirs(), kRoot).value_or(wxString());
 }
 
 namespace {

@@ -26,6 +26,10 @@ wxString PathFromNames(const std::vector<wxString>& names);
 // The language of such a path: the first level below "Local" (for a file at the store's root,
 // its own name).
 wxString LanguageFromNames(const std::vector<wxString>& names);
+// The language a file of the store is written in: the name of its language directory, the first
+// level below the store (below its downloads directory for a downloaded file). Empty for a file
+// directly in the store or outside it. Relative and absolute paths are both understood.
+wxString LanguageOfPath(const wxString& path);
 
 // One directory entry. `name` maps the entry's bytes losslessly (text::FromPathBytes) and so
 // names the file; `label` is the same name for display, invalid UTF-8 shown as U+FFFD.

@@ -192,6 +192,7 @@ bool SnippetSaver::InsertCloudRow(panel_with_stc* page, const wxString& uid,
     workspace_.Tree()->LoadTree();
     page->stc->info.title = answer.title;
     page->stc->info.language = answer.language;
+    page->stc->ColourAs(answer.language);
     if (sid.empty()) {
         if (const auto row = find_row(); row && !row->empty())
             sid = (*row)[0];
@@ -221,6 +222,7 @@ bool SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file
                 written = WritePage(page, *chosen);
                 if (written) {
                     page->path = *chosen;
+                    page->stc->ColourAs(local_store::LanguageOfPath(*chosen));
                     page->stc->info.sid.clear();
                     wxAuiNotebook* notebook = workspace_.Notebook();
                     notebook->SetPageText(static_cast<size_t>(notebook->GetSelection()),
