@@ -85,13 +85,14 @@ TEST_F(GuiTest, EditorColoursEveryKeywordAndNothingElse) {
     }
 }
 
-TEST_F(GuiTest, KeywordsAreColouredWhateverTheLanguage) {
+// A language the colouring table does not know is coloured as C/C++.
+TEST_F(GuiTest, KeywordsOfAnUnknownLanguageAreColouredAsCpp) {
     OpenFrame();
     snippet_info info;
     info.sid = "7";
     info.title = "Script";
     info.content = "class return foo";
-    info.language = "Python";
+    info.language = "Cobol";
     Workspace()->OpenCloudSnippet(info);
     snippet_stc* editor = Editor(1);
     ASSERT_NE(editor, nullptr);
