@@ -76,6 +76,11 @@ struct DirCloser {
 };
 struct FdCloser {
     int fd;
+    explicit FdCloser(int descriptor) : fd(descriptor) {}
+    FdCloser(FdCloser&& other) noexcept : fd(other.fd) { other.fd = -1; }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+    FdCloser& operator=(FdCloser&&) = delete;
     ~FdCloser() {
         if (fd >= 0)
             ::close(fd);
@@ -173,21 +178,21 @@ bool WriteText(const wxString& path, const wxString& text, wxString* error) {
 namespace {
 
 // Where a file is written before it replaces `target`: beside it (one file system for the rename),
-// named after it with ".corvane-saving" added. A name near the longest the directory takes is cut
-// first, at a character's start, so that every name the file system takes can be saved; the
-// result is never the target's own name.
-std::string TemporaryPath(const std::string& directory, const std::string& name) {
-    static const std::string kSuffix = ".corvane-saving";
+// named after it with `suffix` added. A name near the longest the directory takes is cut first, at
+// a character's start, so that every name the file system takes can be saved; the result is never
+// the target's own name.
+std::string TemporaryPath(const std::string& directory, const std::string& name,
+                          const std::string& suffix) {
     const long longest = ::pathconf(directory.c_str(), _PC_NAME_MAX);
     const size_t name_max = longest > 0 ? static_cast<size_t>(longest) : NAME_MAX;
-    std::string temporary = name + kSuffix;
+    std::string temporary = name + suffix;
     if (temporary.size() > name_max) {
         // Shorter than the name, since the name and the suffix together are too long.
-        size_t keep = name_max > kSuffix.size() ? name_max - kSuffix.size() : 0;
+        size_t keep = name_max > suffix.size() ? name_max - suffix.size() : 0;
         for (;;) {
             while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
                 --keep;
-            temporary = name.substr(0, keep) + kSuffix;
+            temporary = name.substr(0, keep) + suffix;
             // A name that itself ends in the suffix would be written over in place.
             if (temporary != name || keep == 0)
                 break;
@@ -195,6 +200,24 @@ std::string TemporaryPath(const std::string& directory, const std::string& name)
         }
     }
     return directory + "/" + temporary;
+}
+
+// Creates the temporary file as a new file of its own. Whatever already has its name (a leftover
+// of a save that was cut off, a link planted there, a pipe that would block the open, a snippet
+// that happens to be called so) is left alone and another name is tried.
+FdCloser CreateTemporary(const std::string& directory, const std::string& name,
+                         std::string& temporary) {
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::string suffix =
+            ".corvane-saving" + (attempt == 0 ? std::string() : "-" + std::to_string(attempt));
+        temporary = TemporaryPath(directory, name, suffix);
+        FdCloser file{::open(temporary.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)};
+        if (file.fd >= 0 || errno != EEXIST)
+            return file;
+    }
+    return FdCloser{-1};
 }
 
 // Makes a rename in the directory last through a power cut. A failure here is not reported: the
@@ -234,12 +257,12 @@ bool WriteText(const wxString& path, const wxString& text, Encoding encoding, wx
     const std::string directory = slash == std::string::npos ? "."
                                   : slash == 0               ? "/"
                                                              : target.substr(0, slash);
-    const std::string temporary =
-        TemporaryPath(directory, slash == std::string::npos ? target : target.substr(slash + 1));
+    std::string temporary;
     bool written = false;
     int saved_errno = 0;
     {
-        FdCloser file{::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)};
+        FdCloser file = CreateTemporary(
+            directory, slash == std::string::npos ? target : target.substr(slash + 1), temporary);
         if (file.fd < 0)
             return fail(wxString::FromUTF8(std::strerror(errno)));
         if (keep_mode)

@@ -311,6 +311,30 @@ TEST(LocalStoreFiles, SaveWritesThroughLinksAndKeepsPermissions) {
     }
 }
 
+// Whatever already stands at the temporary file's name is neither written through, waited on,
+// nor removed: a link planted there, a pipe, or a snippet that happens to have that name.
+TEST(LocalStoreFiles, EntriesAtTheTemporaryNameAreLeftAlone) {
+    TempDir dir;
+    dir.MakeFile("victim", "untouched");
+    dir.MakeFile("snippet", "old text");
+    ASSERT_EQ(::symlink(dir.Bytes("victim").c_str(), dir.Bytes("snippet.corvane-saving").c_str()),
+              0);
+    ASSERT_EQ(::mkfifo(dir.Bytes("snippet.corvane-saving-1").c_str(), 0600), 0);
+    dir.MakeFile("snippet.corvane-saving-2", "a snippet of its own");
+    wxString error;
+    ASSERT_TRUE(local_store::WriteText(dir.Path("snippet"), "new text", &error))
+        << error.utf8_string();
+    EXPECT_EQ(dir.FileBytes("snippet"), "new text");
+    EXPECT_EQ(dir.FileBytes("victim"), "untouched");
+    EXPECT_EQ(dir.FileBytes("snippet.corvane-saving-2"), "a snippet of its own");
+    struct stat status {};
+    ASSERT_EQ(::lstat(dir.Bytes("snippet.corvane-saving").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    ASSERT_EQ(::lstat(dir.Bytes("snippet.corvane-saving-1").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_EQ(dir.Names().size(), 5u);
+}
+
 TEST(LocalStoreFiles, SavedTextReachesTheDiskBeforeItReplacesTheFile) {
     TempDir dir;
     dir.MakeFile("snippet", "old text");
