@@ -212,8 +212,8 @@ FdCloser CreateTemporary(const std::string& directory, const std::string& name,
         const std::string suffix =
             ".corvane-saving" + (attempt == 0 ? std::string() : "-" + std::to_string(attempt));
         temporary = TemporaryPath(directory, name, suffix);
-        FdCloser file{::open(temporary.c_str(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)};
+        FdCloser file{
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)};
         if (file.fd >= 0 || errno != EEXIST)
             return file;
     }
