@@ -59,7 +59,7 @@ const char* AdminCommand::Usage() {
            "\n"
            "Options:\n"
            "  --host HOST           database host (default: CORVANE_DB_HOST, else the build's)\n"
-           "  --port PORT           database port (default: CORVANE_DB_PORT, else 3306)\n"
+           "  --port PORT           database port (default: CORVANE_DB_PORT, else the build's)\n"
            "  --password-file FILE  read the password of corvane_admin from the file's\n"
            "                        first line (default: CORVANE_ADMIN_PASSWORD)\n"
            "  -h, --help            show this help\n"
@@ -74,6 +74,7 @@ std::optional<AdminCommand> AdminCommand::Parse(const std::vector<std::string>& 
                                                 std::string& error) {
     AdminCommand command;
     command.settings.host = build_settings::kDbHost;
+    command.settings.port = build_settings::kDbPort;
     command.settings.user = "corvane_admin";
     if (const auto host = environment("CORVANE_DB_HOST"); host && !host->empty())
         command.settings.host = *host;
