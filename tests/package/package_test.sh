@@ -12,11 +12,15 @@ source=$1 release=$2
 tmp=$(mktemp -d /tmp/corvane-package-test.XXXXXX)
 chmod 700 "$tmp"
 program_pid=
-cleanup() {
+close_window() {
     if [ -n "$program_pid" ]; then
         kill "$program_pid" 2>/dev/null || true
         wait "$program_pid" 2>/dev/null || true
     fi
+    program_pid=
+}
+cleanup() {
+    close_window
     declare -F stop_services >/dev/null && stop_services
     rm -rf "$tmp"
 }
@@ -72,6 +76,13 @@ package() {
 }
 # unpack DEB DIR
 unpack() { rm -rf "$2" && dpkg-deb -x "$1" "$2"; }
+# open_window LOG COMMAND...: starts the program and waits for its main window.
+open_window() {
+    "${@:2}" >"$1" 2>&1 &
+    program_pid=$!
+    timeout 60 xdotool search --sync --onlyvisible --name '^Corvane$' >/dev/null ||
+        { cat "$1"; fail "the main window did not open: $*"; }
+}
 
 step "the package for another cloud"
 team_deb=$(package -DCORVANE_DB_PORT="$db_port" -DCORVANE_DB_PASSWORD="$team_password") ||
@@ -95,16 +106,11 @@ env -u CORVANE_DB_HOST -u CORVANE_DB_PORT CORVANE_ADMIN_PASSWORD=corvane-admin-l
     { cat "$tmp/admin.log"; fail "the team's corvane-admin does not reach port $db_port"; }
 home=$tmp/home
 mkdir -p "$home"
-env -u CORVANE_DB_HOST -u CORVANE_DB_PORT -u CORVANE_DB_PASSWORD -u XDG_DATA_HOME HOME="$home" \
-    "$team/usr/bin/corvane" >"$tmp/team-run.log" 2>&1 &
-program_pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name '^Corvane$' >/dev/null ||
-    { cat "$tmp/team-run.log"; fail "the team's main window did not open"; }
+open_window "$tmp/team-run.log" env -u CORVANE_DB_HOST -u CORVANE_DB_PORT -u CORVANE_DB_PASSWORD \
+    -u XDG_DATA_HOME HOME="$home" "$team/usr/bin/corvane"
 [ "$(sql "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE USER = 'corvane'")" -ge 1 ] ||
     fail "the team's program is not connected to its cloud"
-kill "$program_pid"
-wait "$program_pid" 2>/dev/null || true
-program_pid=
+close_window
 
 step "a port that is not one"
 for port in 65536 03306; do
@@ -194,10 +200,7 @@ grep -q ': hardening-' "$tmp/lintian.log" && fail "a binary lacks a hardening fl
 step "starting the unpacked launcher"
 home=$tmp/home2
 mkdir -p "$home"
-env -u XDG_DATA_HOME HOME="$home" "$root/usr/bin/corvane" >"$tmp/run.log" 2>&1 &
-program_pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name '^Corvane$' >/dev/null ||
-    { cat "$tmp/run.log"; fail "the main window did not open"; }
+open_window "$tmp/run.log" env -u XDG_DATA_HOME HOME="$home" "$root/usr/bin/corvane"
 work=$home/.local/share/corvane
 [ "$(readlink -f "/proc/$program_pid/cwd")" = "$work" ] || fail "the program does not run in $work"
 [ -d "$work/snippets" ] && [ -d "$work/plugins" ] || fail "no snippets/ or plugins/ in $work"
@@ -213,9 +216,7 @@ for icon in $icons; do
     [ "$(head -c 8 "$work/$icon" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
         fail "$icon does not load from $work"
 done
-kill "$program_pid"
-wait "$program_pid" 2>/dev/null || true
-program_pid=
+close_window
 
 step "XDG_DATA_HOME, and a stale icons link"
 data=$tmp/data
