@@ -76,12 +76,19 @@ package() {
 }
 # unpack DEB DIR
 unpack() { rm -rf "$2" && dpkg-deb -x "$1" "$2"; }
-# open_window LOG COMMAND...: starts the program and waits for its main window.
+# open_window LOG COMMAND...: starts the program and waits for its main window. A search fails
+# outright when a window it looks at goes away meanwhile (the splash screen), so it is repeated.
 open_window() {
     "${@:2}" >"$1" 2>&1 &
     program_pid=$!
-    timeout 60 xdotool search --sync --onlyvisible --name '^Corvane$' >/dev/null ||
-        { cat "$1"; fail "the main window did not open: $*"; }
+    local _
+    for _ in $(seq 600); do
+        xdotool search --onlyvisible --name '^Corvane$' >/dev/null 2>&1 && return
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    cat "$1"
+    fail "the main window did not open: $*"
 }
 
 step "the package for another cloud"
