@@ -3,6 +3,15 @@
 
 # The release the program reports ("2.1.1a-linux" carries it) and the package's version.
 set(CORVANE_RELEASE "${PROJECT_VERSION}a")
+# A package for another cloud must replace the standard one of the same release, and a later
+# build for that cloud (new password, new host) the earlier one: apt installs only a newer
+# version. So its version adds a local suffix with the build's time (UTC; SOURCE_DATE_EPOCH
+# fixes it for reproducible builds), which sorts after the bare release and before the next one.
+set(CORVANE_PACKAGE_VERSION "${CORVANE_RELEASE}")
+if(CORVANE_OTHER_CLOUD)
+    string(TIMESTAMP _built "%Y%m%d%H%M%S" UTC)
+    string(APPEND CORVANE_PACKAGE_VERSION "+cloud${_built}")
+endif()
 
 # The program lives in a directory of its own; users start it through the launcher, which gives
 # it a working directory with the icons, snippets and plug-ins it reads.
@@ -22,6 +31,9 @@ endforeach()
 install(FILES server/README.md db/schema.sql db/admin.sql DESTINATION share/corvane/server)
 install(FILES server/nginx/corvane DESTINATION share/corvane/server/nginx)
 install(DIRECTORY server/www/ DESTINATION share/corvane/server/www)
+# The source the package was built from, from which a team builds its own (scripts/package
+# writes the archive; other builds have none).
+install(FILES ${CMAKE_BINARY_DIR}/corvane-source.tar.gz DESTINATION share/corvane/server OPTIONAL)
 
 # Documents Debian asks every package to carry, compressed as it expects: the change log, and a
 # manual page for each command.
@@ -52,7 +64,7 @@ install(FILES examples/plugins/markdown_export.c examples/plugins/html_export.c
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME corvane)
-set(CPACK_PACKAGE_VERSION ${CORVANE_RELEASE})
+set(CPACK_PACKAGE_VERSION ${CORVANE_PACKAGE_VERSION})
 set(CPACK_PACKAGE_CONTACT "Corvane developers <developers@corvane.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keep, edit and share source-code snippets")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

@@ -114,7 +114,7 @@ const char* AdminCommand::Usage() {
            "\n"
            "Options:\n"
            "  --host HOST           database host (default: CORVANE_DB_HOST, else the build's)\n"
-           "  --port PORT           database port (default: CORVANE_DB_PORT, else 3306)\n"
+           "  --port PORT           database port (default: CORVANE_DB_PORT, else the build's)\n"
            "  --password-file FILE  read the password of corvane_admin from the first line\n"
            "                        of FILE, a regular file or a pipe (default:\n"
            "                        CORVANE_ADMIN_PASSWORD)\n"
@@ -130,6 +130,7 @@ std::optional<AdminCommand> AdminCommand::Parse(const std::vector<std::string>& 
                                                 std::string& error) {
     AdminCommand command;
     command.settings.host = build_settings::kDbHost;
+    command.settings.port = build_settings::kDbPort;
     command.settings.user = "corvane_admin";
     if (const auto host = environment("CORVANE_DB_HOST"); host && !host->empty())
         command.settings.host = *host;

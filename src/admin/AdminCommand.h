@@ -12,7 +12,7 @@
 //   corvane-admin [--host HOST] [--port PORT] [--password-file FILE] COMMAND [SID...]
 //
 // The host and port default to CORVANE_DB_HOST and CORVANE_DB_PORT, then to the build's
-// database host and 3306, as for the program. The password of the account corvane_admin is read
+// database host and port, as for the program. The password of the account corvane_admin is read
 // from the file, else from CORVANE_ADMIN_PASSWORD; it is never taken from the command line,
 // where other users of the machine could read it, nor from the program's own settings.
 struct AdminCommand {

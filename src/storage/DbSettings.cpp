@@ -43,6 +43,7 @@ unsigned ParsePort(const char* value) {
 DbSettings DbSettings::FromBuild() {
     DbSettings settings;
     settings.host = build_settings::kDbHost;
+    settings.port = build_settings::kDbPort;
     settings.password = BuildPassword();
 
     if (const char* host = std::getenv("CORVANE_DB_HOST"); host != nullptr && *host != '\0')

@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a built tree, checks its contents and metadata, lints it, unpacks
-# it into a temporary root and starts the unpacked launcher on the X display in $DISPLAY with a
-# temporary HOME.
-#   package_test.sh CPACK BUILD_DIR SOURCE_DIR VERSION
+# Builds the Debian package as the READMEs say, with scripts/package on a fresh copy of the source
+# tree that lies below a directory only its owner may enter: first for another cloud (a private
+# database with a port and password of its own), then the standard package. Checks what building
+# installs, the versions and settings of both packages, the standard package's contents, metadata
+# and lint, and starts the unpacked launchers with a temporary HOME on a private display, beside
+# the copy's own services.
+#   package_test.sh SOURCE_DIR RELEASE
 set -euo pipefail
-cpack=$1 build=$2 source=$3 version=$4
+source=$1 release=$2
 
 tmp=$(mktemp -d /tmp/corvane-package-test.XXXXXX)
+chmod 700 "$tmp"
 program_pid=
-cleanup() {
+close_window() {
     if [ -n "$program_pid" ]; then
         kill "$program_pid" 2>/dev/null || true
         wait "$program_pid" 2>/dev/null || true
     fi
+    program_pid=
+}
+cleanup() {
+    close_window
+    declare -F stop_services >/dev/null && stop_services
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -22,15 +31,114 @@ fail() {
 }
 step() { echo "--- $* ($SECONDS s)"; }
 
-step "building the package"
-"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 ||
-    { cat "$tmp/cpack.log"; fail "cpack failed"; }
-deb=$tmp/out/corvane_${version}_amd64.deb
-[ -f "$deb" ] || { ls "$tmp/out"; fail "no corvane_${version}_amd64.deb"; }
+step "what building the package installs"
+# scripts/package sets up only what building needs: nothing it installs, directly or through
+# dependencies, is a server or a display.
+apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
+    --no-replaces --no-enhances $("$source/scripts/setup" --package --list) |
+    grep -v '^ ' | sort -u >"$tmp/build-packages"
+[ "$(wc -l <"$tmp/build-packages")" -gt 100 ] || fail "apt knows too little: $(cat "$tmp/build-packages")"
+servers=$(grep -E '^(mariadb-server|mysql-server|nginx|apache2|xvfb|xserver-xorg-core)' \
+    "$tmp/build-packages") && fail "building the package installs $servers"
+
+step "a fresh copy of the source tree"
+# What a clone holds: the tree without what building and running leave in it (.gitignore), and
+# without git's own files.
+copy=$tmp/corvane
+mkdir "$copy"
+tar -C "$source" -cf - --anchored --exclude='./build*' --exclude=./.run --exclude=./snippets \
+    --exclude='./*.deb' --exclude=./.git --no-anchored --exclude='*.swp' --exclude=__pycache__ . |
+    tar -C "$copy" -xf -
+[ -x "$copy/scripts/package" ] && [ ! -e "$copy/build-package" ] || fail "the copy is not fresh"
+
+# The copy's own services: a display, the database and the HTTP services, all below $tmp.
+CORVANE_SERVICES_DIR=$tmp/services
+source "$copy/scripts/services.sh"
+trap cleanup EXIT
+start_xvfb
+start_db
+start_http
+db_port=$CORVANE_DB_PORT
+sql() { mariadb --no-defaults --socket="$CORVANE_TEST_DB_DIR/mysqld.sock" -uroot -N -e "$1"; }
+team_password="team-$RANDOM-password"
+sql "ALTER USER 'corvane'@'%' IDENTIFIED BY '$team_password'"
+export CORVANE_DB_PASSWORD=$team_password
+# Object files compiled for one copy serve the next when ccache is in use.
+export CCACHE_BASEDIR=$copy
+
+# package [CMAKE ARGUMENTS]: runs scripts/package on the copy; prints the package's path.
+package() {
+    "$copy/scripts/package" "$@" >"$tmp/package.log" 2>&1 || {
+        tail -n 40 "$tmp/package.log" >&2
+        return 1
+    }
+    tail -n 1 "$tmp/package.log"
+}
+# unpack DEB DIR
+unpack() { rm -rf "$2" && dpkg-deb -x "$1" "$2"; }
+# open_window LOG COMMAND...: starts the program and waits for its main window. A search fails
+# outright when a window it looks at goes away meanwhile (the splash screen), so it is repeated.
+open_window() {
+    "${@:2}" >"$1" 2>&1 &
+    program_pid=$!
+    local _
+    for _ in $(seq 600); do
+        xdotool search --onlyvisible --name '^Corvane$' >/dev/null 2>&1 && return
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    cat "$1"
+    fail "the main window did not open: $*"
+}
+
+step "the package for another cloud"
+team_deb=$(package -DCORVANE_DB_PORT="$db_port" -DCORVANE_DB_PASSWORD="$team_password") ||
+    fail "scripts/package for another cloud failed"
+team_version=$(dpkg-deb -f "$team_deb" Version)
+[[ "$team_version" =~ ^"$release"\+cloud[0-9]{14}$ ]] ||
+    fail "the team's version is $team_version, not $release+cloud<time>"
+[ "$(basename "$team_deb")" = "corvane_${team_version}_amd64.deb" ] || fail "named $team_deb"
+dpkg --compare-versions "$team_version" gt "$release" ||
+    fail "$team_version does not replace $release"
+team=$tmp/team
+unpack "$team_deb" "$team"
+# The source archive leaves out the build directory, whose cache holds the password in clear.
+tar -xzOf "$team/usr/share/corvane/server/corvane-source.tar.gz" >"$tmp/archived-bytes"
+grep -qaF "$team_password" "$tmp/archived-bytes" && fail "the source archive holds the team's password"
+
+# Without any setting from the environment, the tool and the program reach the build's port with
+# the build's password.
+env -u CORVANE_DB_HOST -u CORVANE_DB_PORT CORVANE_ADMIN_PASSWORD=corvane-admin-local \
+    "$team/usr/bin/corvane-admin" list >"$tmp/admin.log" 2>&1 ||
+    { cat "$tmp/admin.log"; fail "the team's corvane-admin does not reach port $db_port"; }
+home=$tmp/home
+mkdir -p "$home"
+open_window "$tmp/team-run.log" env -u CORVANE_DB_HOST -u CORVANE_DB_PORT -u CORVANE_DB_PASSWORD \
+    -u XDG_DATA_HOME HOME="$home" "$team/usr/bin/corvane"
+[ "$(sql "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE USER = 'corvane'")" -ge 1 ] ||
+    fail "the team's program is not connected to its cloud"
+close_window
+
+step "a port that is not one"
+for port in 65536 03306; do
+    package -DCORVANE_DB_PORT="$port" >/dev/null 2>&1 && fail "port $port was taken"
+    grep -q "CORVANE_DB_PORT is not a TCP port number" "$tmp/package.log" ||
+        fail "port $port: $(tail -n 5 "$tmp/package.log")"
+done
+
+step "the standard package, built next in the same tree"
+deb=$(package) || fail "scripts/package failed"
+[ "$(basename "$deb")" = "corvane_${release}_amd64.deb" ] || fail "the standard package is $deb"
+root=$tmp/root
+unpack "$deb" "$root"
+# Nothing of the team's build is left: the tool is back on the standard port.
+env -u CORVANE_DB_PORT CORVANE_DB_HOST=127.0.0.1 CORVANE_ADMIN_PASSWORD=none \
+    "$root/usr/bin/corvane-admin" list >"$tmp/admin.log" 2>&1 && fail "logged in with no password"
+grep -qF "at 127.0.0.1:3306 " "$tmp/admin.log" || fail "not port 3306: $(cat "$tmp/admin.log")"
 
 step "metadata"
 [ "$(dpkg-deb -f "$deb" Package)" = corvane ] || fail "Package is not corvane"
-[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
+[ "$(dpkg-deb -f "$deb" Version)" = "$release" ] || fail "Version is not $release"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "Architecture is not amd64"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
@@ -51,8 +159,8 @@ for f in usr/share/applications/corvane.desktop usr/share/doc/corvane/copyright 
     usr/share/man/man1/corvane-admin.1.gz usr/share/corvane/server/README.md \
     usr/share/corvane/server/schema.sql usr/share/corvane/server/admin.sql \
     usr/share/corvane/server/nginx/corvane usr/share/corvane/server/www/changelog.txt \
-    usr/share/corvane/server/www/download.html usr/include/corvane_plugin.h \
-    usr/share/doc/corvane/examples/plugins/markdown_export.c \
+    usr/share/corvane/server/www/download.html usr/share/corvane/server/corvane-source.tar.gz \
+    usr/include/corvane_plugin.h usr/share/doc/corvane/examples/plugins/markdown_export.c \
     usr/share/doc/corvane/examples/plugins/html_export.c; do
     expect_file -rw-r--r-- "$f"
 done
@@ -62,12 +170,14 @@ done
 for icon in "$source"/icons/*.png; do
     expect_file -rw-r--r-- "usr/share/corvane/icons/$(basename "$icon")"
 done
-
-step "unpacking"
-root=$tmp/root
-dpkg-deb -x "$deb" "$root"
 cmp -s "$root/usr/share/corvane/server/schema.sql" "$source/db/schema.sql" ||
     fail "the server kit's schema is not db/schema.sql"
+# The source archive holds the source tree as the copy had it, and nothing that building added.
+tar -tzf "$root/usr/share/corvane/server/corvane-source.tar.gz" | grep -v '/$' |
+    sed 's,^corvane-source/,,' | sort >"$tmp/archived"
+(cd "$copy" && find . \( -path ./build-package -o -name '*.deb' \) -prune -o \! -type d -print) |
+    sed 's,^\./,,' | sort >"$tmp/source-files"
+diff "$tmp/source-files" "$tmp/archived" >&2 || fail "the source archive differs from the tree"
 
 # Every library the binaries load directly is a dependency, found by dpkg-shlibdeps.
 libs=$(objdump -p "$root/usr/lib/corvane/corvane" "$root/usr/bin/corvane-admin" |
@@ -82,23 +192,22 @@ done
 for package in libwxgtk3.2-1 libmariadb3; do
     depends_on "$package" || fail "Depends lacks $package"
 done
-# The program reports the package's version.
-grep -qaF -- "$version-" "$root/usr/lib/corvane/corvane" ||
-    fail "the program does not report version $version"
+# The program reports the release ("2.1.1a-linux", which the compiler may store in pieces).
+grep -qaF -- "$release-" "$root/usr/lib/corvane/corvane" ||
+    fail "the program does not report version $release"
 
 step "lintian"
+# Informational tags are shown too: a binary built without a hardening flag is one.
 lintian_status=0
-lintian --fail-on error "$deb" >"$tmp/lintian.log" 2>&1 || lintian_status=$?
+lintian --display-info --fail-on error,warning "$deb" >"$tmp/lintian.log" 2>&1 || lintian_status=$?
 grep -v "^running with root privileges" "$tmp/lintian.log" || true
-[ "$lintian_status" -eq 0 ] || fail "lintian reports errors"
+[ "$lintian_status" -eq 0 ] || fail "lintian reports errors or warnings"
+grep -q ': hardening-' "$tmp/lintian.log" && fail "a binary lacks a hardening flag"
 
 step "starting the unpacked launcher"
-home=$tmp/home
+home=$tmp/home2
 mkdir -p "$home"
-env -u XDG_DATA_HOME HOME="$home" "$root/usr/bin/corvane" >"$tmp/run.log" 2>&1 &
-program_pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name '^Corvane$' >/dev/null ||
-    { cat "$tmp/run.log"; fail "the main window did not open"; }
+open_window "$tmp/run.log" env -u XDG_DATA_HOME HOME="$home" "$root/usr/bin/corvane"
 work=$home/.local/share/corvane
 [ "$(readlink -f "/proc/$program_pid/cwd")" = "$work" ] || fail "the program does not run in $work"
 [ -d "$work/snippets" ] && [ -d "$work/plugins" ] || fail "no snippets/ or plugins/ in $work"
@@ -114,9 +223,7 @@ for icon in $icons; do
     [ "$(head -c 8 "$work/$icon" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
         fail "$icon does not load from $work"
 done
-kill "$program_pid"
-wait "$program_pid" 2>/dev/null || true
-program_pid=
+close_window
 
 step "XDG_DATA_HOME, and a stale icons link"
 data=$tmp/data

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Serves the server kit's nginx site, as shipped, from a private nginx on loopback and asks it
-# what the program asks.
+# Serves the server kit's nginx site, as shipped, from a private nginx on loopback beside a
+# default site, as on a shared web server, and asks it what the program asks.
 #   server_site_test.sh SOURCE_DIR VERSION_TEXT
 set -euo pipefail
 source=$1 version_text=$2
 
 tmp=$(mktemp -d /tmp/corvane-site-test.XXXXXX)
+# The web root lies below a directory that only its owner may enter, as a checkout below /root or
+# a private home directory does: the workers must still read it.
+chmod 700 "$tmp"
+cp -r "$source/server/www" "$tmp/www"
 nginx_pid=
 cleanup() {
     if [ -n "$nginx_pid" ]; then
@@ -27,12 +31,16 @@ while :; do
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
 done
 sed -e "s|^    listen 80;|    listen 127.0.0.1:$port;|" \
-    -e "s|^    root /var/www/corvane;|    root $source/server/www;|" \
+    -e "s|^    root /var/www/corvane;|    root $tmp/www;|" \
     "$source/server/nginx/corvane" >"$tmp/site"
-grep -q "listen 127.0.0.1:$port;" "$tmp/site" && grep -q "root $source/server/www;" "$tmp/site" ||
+grep -q "listen 127.0.0.1:$port;" "$tmp/site" && grep -q "root $tmp/www;" "$tmp/site" ||
     fail "the site's listen or root line changed; adjust this test"
+name=$(awk '$1 == "server_name" { sub(/;$/, "", $2); print $2 }' "$tmp/site")
+[ -n "$name" ] && [ "$name" != _ ] || fail "the site has no server_name of its own"
+# The workers run as the user who runs the test, as those of scripts/services.sh do.
 cat >"$tmp/nginx.conf" <<CONF
 daemon off;
+user $(id -un);
 pid $tmp/nginx.pid;
 error_log $tmp/error.log;
 events {}
@@ -43,6 +51,11 @@ http {
     fastcgi_temp_path $tmp/fastcgi;
     uwsgi_temp_path $tmp/uwsgi;
     scgi_temp_path $tmp/scgi;
+    # The web server's own default site, which answers every name the others do not take.
+    server {
+        listen 127.0.0.1:$port default_server;
+        return 200 "default site";
+    }
     include $tmp/site;
 }
 CONF
@@ -54,10 +67,16 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 
-# get PATH: the body in $tmp/body.out, the status and content type on standard output.
+# get PATH [HOST]: the body in $tmp/body.out, the status and content type on standard output.
+# The request names the site's host, as the program does, unless HOST says otherwise.
 get() {
-    curl -s -o "$tmp/body.out" -w '%{http_code} %{content_type}' "http://127.0.0.1:$port$1"
+    curl -s -o "$tmp/body.out" -w '%{http_code} %{content_type}' -H "Host: ${2:-$name}" \
+        "http://127.0.0.1:$port$1"
 }
+
+# Other names still reach the default site.
+get /ip.php other.example.org >/dev/null
+[ "$(cat "$tmp/body.out")" = "default site" ] || fail "the site took a name that is not its own"
 
 # The version, byte for byte: a trailing line break would announce an update to every user.
 [ "$(get '/app-ext/version.php?os=linux')" = "200 text/plain; charset=utf-8" ] ||
@@ -70,7 +89,7 @@ for query in '?os=win' ''; do
 done
 
 [ "$(get /app-ext/changelog.txt)" = "200 text/plain; charset=utf-8" ] || fail "changelog.txt"
-cmp -s "$tmp/body.out" "$source/server/www/changelog.txt" || fail "changelog body"
+cmp -s "$tmp/body.out" "$source/server/www/changelog.txt" || fail "changelog body: $(cat "$tmp/body.out")"
 # The update window shows the first 1000 bytes.
 [ "$(stat -c %s "$tmp/body.out")" -le 1000 ] || fail "the changelog is longer than 1000 bytes"
 

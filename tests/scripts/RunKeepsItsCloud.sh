@@ -6,6 +6,9 @@ set -euo pipefail
 program=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/corvane-run-test.XXXXXX)
+# The cloud lies below a directory that only its owner may enter, as a checkout below /root does:
+# its servers must still read their files.
+chmod 700 "$work"
 db="$work/cloud/db"
 cleanup() {
     "$root/scripts/db" stop "$db" 2>/dev/null || true
