@@ -189,30 +189,34 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
     if (IsGroupNode(item))
         return;
 
-    const NodeRecord* record = RecordFor(item);
-    Database* db = owner_->Connection();
-    if (record != nullptr && db != nullptr) {
-        const auto row = db->FirstRow(statements::OpenSnippet(record->info.sid), Fetch::Streamed);
-        if (!row || row->size() < 4)
-            return;
-        snippet_info info;
-        info.title = (*row)[0];
-        info.content = (*row)[1];
-        info.sid = (*row)[2];
-        info.is_public = (*row)[3].StartsWith("1");
-        if (mode_ == kMainTree) {
-            owner_->OpenCloudSnippet(info);
-        } else if (snippet_stc* editor = owner_->CurrentEditor()) {
-            editor->SetReadOnly(false);
-            editor->SetSnippetText(info.content);
-            editor->SetReadOnly(true);
-        }
-        return;
-    }
-    if (record != nullptr)
-        return; // a cloud snippet, but the cloud is gone
+    if (const NodeRecord* record = RecordFor(item))
+        OpenCloud(record->info.sid);
+    else
+        OpenLocal(GetItemText(item), LocalPath(item));
+}
 
-    wxString path = LocalPath(item);
+void SnippetBrowser::OpenCloud(const wxString& sid) {
+    Database* db = owner_->Connection();
+    if (db == nullptr || !statements::IsId(sid))
+        return; // the cloud is gone
+    const auto row = db->FirstRow(statements::OpenSnippet(sid), Fetch::Streamed);
+    if (!row || row->size() < 4)
+        return;
+    snippet_info info;
+    info.title = (*row)[0];
+    info.content = (*row)[1];
+    info.sid = (*row)[2];
+    info.is_public = (*row)[3].StartsWith("1");
+    if (mode_ == kMainTree) {
+        owner_->OpenCloudSnippet(info);
+    } else if (snippet_stc* editor = owner_->CurrentEditor()) {
+        editor->SetReadOnly(false);
+        editor->SetSnippetText(info.content);
+        editor->SetReadOnly(true);
+    }
+}
+
+void SnippetBrowser::OpenLocal(const wxString& title, const wxString& path) {
     if (local_store::IsSpecialFile(path)) {
         Prompts::Current().ShowMessage("\"" + path +
                                            "\" is not a regular file (it is a pipe, a device or a "
@@ -221,10 +225,11 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
         return;
     }
     if (mode_ == kMainTree) {
-        wxString title = GetItemText(item);
+        wxString caption = title;
+        wxString local_path = path;
         wxString content;
         wxString sid;
-        owner_->OpenSnippetPage(title, path, content, sid, false);
+        owner_->OpenSnippetPage(caption, local_path, content, sid, false);
     } else if (snippet_stc* editor = owner_->CurrentEditor()) {
         editor->SetReadOnly(false);
         editor->SetSnippetText(local_store::ReadText(path).value_or(wxString()));

@@ -5,6 +5,7 @@
 
 #include "app/CorvaneFrame.h"
 #include "app/Interface.h"
+#include "browse/FindSnippetWindow.h"
 #include "editor/panel_with_stc.h"
 #include "editor/snippet_info.h"
 #include "editor/snippet_stc.h"
@@ -230,4 +231,21 @@ TEST_F(PluginTest, SamplePluginsExportTheSnippet) {
     EXPECT_NE(html.find("<pre><code>if (a &lt; b &amp;&amp; c) {}\n```\n</code></pre>"),
               std::string::npos)
         << html;
+}
+
+TEST_F(PluginTest, PluginAcceleratorWinsOverFindSnippet) {
+    Install("recording_ctrl_p.so", "print.so");
+    OpenFrame();
+    snippet_stc* editor = Editor(0);
+    frame_->Raise();
+    editor->SetFocus();
+    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == editor; }));
+    wxUIActionSimulator keyboard;
+    ASSERT_TRUE(keyboard.Char('P', wxMOD_CONTROL));
+    ASSERT_TRUE(PumpUntil([&] { return Calls("print.so").size() == 1; }));
+    EXPECT_EQ(frame_->SnippetFinder(), nullptr);
+    // The menu still has the command.
+    Command(ID_FIND_SNIPPET);
+    ASSERT_NE(frame_->SnippetFinder(), nullptr);
+    EXPECT_TRUE(frame_->SnippetFinder()->IsShown());
 }
