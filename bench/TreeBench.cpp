@@ -7,6 +7,7 @@
 //
 // Usage: tree_bench [rounds] (15 by default). Needs the display and the private server of
 // scripts/services.sh (start_xvfb, start_db).
+#include "BenchSupport.h"
 #include "ScratchDirectory.h"
 #include "app/Interface.h"
 #include "browse/SnippetBrowser.h"
@@ -43,7 +44,7 @@
 
 namespace {
 
-constexpr int kLanguages = 50;
+constexpr int kLanguages = bench::kLanguageCount;
 constexpr int kLocalFiles = 10000;
 constexpr int kCloudSnippets = 10000;
 constexpr int kFavouriteEvery = 10; // every tenth snippet is a favourite: 1,000 of them
@@ -99,14 +100,7 @@ void Print(const char* label, const Samples& samples) {
 }
 
 // Real-looking names and bodies, so titles, files and rows have the usual sizes.
-const char* const kLanguageNames[kLanguages] = {
-    "C",       "C++",     "C#",     "Java",   "Kotlin",     "Scala",      "Go",          "Rust",
-    "Python",  "Ruby",    "Perl",   "PHP",    "JavaScript", "TypeScript", "Lua",         "Haskell",
-    "OCaml",   "F#",      "Erlang", "Elixir", "Clojure",    "Lisp",       "Scheme",      "Racket",
-    "Fortran", "COBOL",   "Ada",    "Pascal", "Delphi",     "Swift",      "Objective-C", "Dart",
-    "R",       "Julia",   "MATLAB", "Octave", "SQL",        "Bash",       "PowerShell",  "Awk",
-    "Tcl",     "Groovy",  "Nim",    "Zig",    "D",          "Crystal",    "Prolog",      "VHDL",
-    "Verilog", "Assembly"};
+using bench::kLanguageNames;
 
 const char* const kTopics[] = {
     "quick sort",      "binary search", "read file lines",    "parse json",

@@ -3,7 +3,6 @@
 #include "app/TextCodec.h"
 
 #include <locale.h>
-#include <string.h>
 #include <wctype.h>
 
 #include <algorithm>
@@ -74,20 +73,6 @@ bool IsBlank(wxUniChar c) {
     return v == ' ' || (v >= '\t' && v <= '\r') || v == 0xA0;
 }
 
-template <typename Text, typename Word> size_t Find(Text text, const Word& word, size_t from) {
-    if constexpr (std::is_same_v<Text, std::string_view>) {
-        // The C library's search is much faster than a character loop on large contents.
-        if (from > text.size())
-            return Text::npos;
-        const void* found =
-            ::memmem(text.data() + from, text.size() - from, word.data(), word.size());
-        return found ? static_cast<size_t>(static_cast<const char*>(found) - text.data())
-                     : Text::npos;
-    } else {
-        return text.find(word, from);
-    }
-}
-
 // The fewest characters between the words where they lie closest together in `text`: the span
 // that holds one occurrence of each, less the words' own lengths. Long texts count the first
 // occurrences only, which is plenty for ranking.
@@ -100,8 +85,8 @@ size_t WindowGap(Text text, const std::vector<const Word*>& words) {
     size_t lengths = 0;
     for (size_t j = 0; j < words.size(); ++j) {
         lengths += words[j]->size();
-        for (size_t p = Find(text, *words[j], 0); p != Text::npos && at[j].size() < kMaxOccurrences;
-             p = Find(text, *words[j], p + 1))
+        for (size_t p = text.find(*words[j], 0); p != Text::npos && at[j].size() < kMaxOccurrences;
+             p = text.find(*words[j], p + 1))
             at[j].push_back(p);
         if (at[j].empty())
             return 0;
@@ -219,7 +204,7 @@ std::optional<SnippetMatch> FindQuery::Match(std::wstring_view title, std::wstri
         } else if (language.find(word) != std::wstring_view::npos) {
             ++match.language_only;
         } else if (!folded_utf8_[i].empty() &&
-                   Find(content, folded_utf8_[i], 0) != std::string_view::npos) {
+                   content.find(folded_utf8_[i]) != std::string_view::npos) {
             match.content_words.push_back(i);
             in_content.push_back(&folded_utf8_[i]);
         } else if (const std::optional<size_t> skipped = SubsequenceSpread(title, word)) {

@@ -4,8 +4,6 @@
 #include "app/TextCodec.h"
 #include "storage/LocalStore.h"
 
-#include <wx/hashmap.h>
-
 #include <sys/stat.h>
 
 #include <optional>
@@ -24,40 +22,97 @@ size_t LocalIndex::LanguageIndex(const wxString& label) {
     return languages_.size() - 1;
 }
 
+namespace {
+
+// The size and modification time of what a path names (links followed), or nothing.
+std::optional<struct stat> Status(const std::string& native) {
+    struct stat status;
+    if (native.empty() || ::stat(native.c_str(), &status) != 0)
+        return std::nullopt;
+    return status;
+}
+
+long long ModifiedNs(const struct stat& status) {
+    return static_cast<long long>(status.st_mtim.tv_sec) * 1000000000LL + status.st_mtim.tv_nsec;
+}
+
+} // namespace
+
 void LocalIndex::Refresh() {
-    std::unordered_map<wxString, size_t, wxStringHash, wxStringEqual> known;
+    // A directory's time changes with every file made, removed or renamed in it, so while no
+    // directory changed, the files are the same ones and only their own times need a look.
+    if (!directories_.empty() && DirectoriesUnchanged())
+        StatFiles();
+    else
+        Walk();
+}
+
+bool LocalIndex::DirectoriesUnchanged() const {
+    for (const Directory& directory : directories_) {
+        const std::optional<struct stat> status = Status(directory.native);
+        const long long modified = status && S_ISDIR(status->st_mode) ? ModifiedNs(*status) : -1;
+        if (modified != directory.modified_ns)
+            return false;
+    }
+    return true;
+}
+
+void LocalIndex::StatFiles() {
+    for (File& file : files_) {
+        const std::optional<struct stat> status = Status(file.native);
+        // A link's target may have gone or changed without its directory changing.
+        const bool regular = status && S_ISREG(status->st_mode);
+        const long long size = regular ? static_cast<long long>(status->st_size) : -1;
+        const long long modified = regular ? ModifiedNs(*status) : -1;
+        if (size == file.size && modified == file.modified_ns)
+            continue;
+        file.size = size;
+        file.modified_ns = modified;
+        file.state = regular ? State::Unread : State::Unreadable;
+        std::string().swap(file.content);
+    }
+}
+
+void LocalIndex::Walk() {
+    std::unordered_map<std::string, size_t> known;
     known.reserve(files_.size());
     for (size_t i = 0; i < files_.size(); ++i)
-        known.emplace(files_[i].path, i);
+        known.emplace(files_[i].native, i);
     languages_.clear();
     folded_languages_.clear();
+    directories_.clear();
+    const std::string root = platform::FileSystemPath(root_);
+    const std::optional<struct stat> root_status = Status(root);
+    directories_.push_back(
+        {root, root_status && S_ISDIR(root_status->st_mode) ? ModifiedNs(*root_status) : -1});
 
     // As the tree lists the store: the first level names the language; a file right in the
     // store's root is its own language.
-    struct Directory {
+    struct Place {
         wxString path;
         std::optional<size_t> language;
     };
     std::vector<File> walked;
     walked.reserve(files_.size());
-    const auto visit = [&](const Directory& parent, const local_store::Entry& entry) {
-        Directory here{local_store::WithSeparator(parent.path) + entry.name, parent.language};
+    const auto visit = [&](const Place& parent, const local_store::Entry& entry) {
+        Place here{local_store::WithSeparator(parent.path) + entry.name, parent.language};
         if (!here.language)
             here.language = LanguageIndex(entry.label);
-        const std::string native = platform::FileSystemPath(here.path);
-        struct stat status;
-        // Directories are walked on; pipes, devices, sockets and broken links are no snippets.
-        if (native.empty() || ::stat(native.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        std::string native = platform::FileSystemPath(here.path);
+        const std::optional<struct stat> status = Status(native);
+        if (status && S_ISDIR(status->st_mode))
+            directories_.push_back({std::move(native), ModifiedNs(*status)});
+        // Pipes, devices, sockets and broken links are no snippets; directories are walked on.
+        if (!status || !S_ISREG(status->st_mode))
             return here;
         File& file = walked.emplace_back();
-        file.size = static_cast<long long>(status.st_size);
-        file.modified_ns =
-            static_cast<long long>(status.st_mtim.tv_sec) * 1000000000LL + status.st_mtim.tv_nsec;
-        const auto before = known.find(here.path);
+        file.size = static_cast<long long>(status->st_size);
+        file.modified_ns = ModifiedNs(*status);
+        file.language = *here.language;
+        const auto before = known.find(native);
         if (before != known.end()) {
-            File& old = files_[before->second];
             // Swapped, not copied: the old entry is dropped below.
-            file.path.swap(old.path);
+            File& old = files_[before->second];
             file.title.swap(old.title);
             file.folded_title.swap(old.folded_title);
             if (old.size == file.size && old.modified_ns == file.modified_ns) {
@@ -65,19 +120,18 @@ void LocalIndex::Refresh() {
                 file.content.swap(old.content);
             }
         } else {
-            file.path = here.path;
             file.title = entry.label;
             file.folded_title = FoldCase(entry.label);
         }
-        file.language = *here.language;
+        file.native = std::move(native);
         return here;
     };
-    local_store::Walk(root_, Directory{root_, std::nullopt}, visit);
+    local_store::Walk(root_, Place{root_, std::nullopt}, visit);
     files_.swap(walked);
 }
 
 bool LocalIndex::Load(File& file) {
-    const std::optional<std::string> bytes = local_store::ReadBytes(file.path);
+    const std::optional<std::string> bytes = local_store::ReadBytes(text::FromPathBytes(file.native));
     if (!bytes) {
         file.state = State::Unreadable;
         return false;
@@ -123,7 +177,7 @@ std::optional<std::vector<FoundSnippet>> LocalIndex::Search(const FindQuery& que
         row.place = SnippetPlace::Local;
         row.language = languages_[file.language];
         row.title = file.title;
-        row.path = file.path;
+        row.path = text::FromPathBytes(file.native);
         row.match = std::move(matches[k].second);
     }
     KeepBest(rows, maximum);

@@ -21,8 +21,9 @@ public:
 
     explicit LocalIndex(const wxString& root);
 
-    // Walks the store again: new files join, removed ones leave, and a file whose size or
-    // modification time changed has its content read again when it is next needed.
+    // Brings the index up to the store: when a directory changed (a file came, went or was
+    // renamed), the store is walked again; a file whose size or modification time changed has
+    // its content read again when it is next needed.
     void Refresh();
     // Reads every content not kept yet, so the first search finds them in memory.
     void LoadAll(const Stop& stop = {});
@@ -38,22 +39,32 @@ public:
 private:
     enum class State { Unread, Kept, Unreadable };
     struct File {
-        wxString path;
+        std::string native; // the path as the file system takes it
         wxString title;
         size_t language = 0; // index into languages_
         std::wstring folded_title;
-        long long size = 0;
-        long long modified_ns = 0;
+        long long size = -1;
+        long long modified_ns = -1;
         State state = State::Unread;
         std::string content; // folded UTF-8, while Kept
     };
+    struct Directory {
+        std::string native;
+        long long modified_ns; // -1 when it could not be read
+    };
 
+    void Walk();
+    // True when every directory of the last walk is still as it was.
+    bool DirectoriesUnchanged() const;
+    // Takes each file's size and time again, dropping contents that changed.
+    void StatFiles();
     // Reads and folds a file's content; false when it cannot be read.
     static bool Load(File& file);
     size_t LanguageIndex(const wxString& label);
 
     wxString root_;
     std::vector<File> files_;
+    std::vector<Directory> directories_;
     std::vector<wxString> languages_;
     std::vector<std::wstring> folded_languages_;
 };

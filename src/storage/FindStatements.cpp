@@ -53,10 +53,14 @@ wxString WordPattern(const wxString& word) {
 }
 
 wxString SubsequencePattern(const wxString& word) {
-    // (?s): a title with a line break in it is still one title.
-    wxString pattern = "(?is)";
-    for (size_t i = 0; i < word.length(); ++i)
-        pattern += (i > 0 ? ".*" : "") + Literal(word[i]);
+    // Each character is looked for at its first place after the one before, skipping what is not
+    // it without ever going back: the test takes time in proportion to the title, however long
+    // the word.
+    wxString pattern = "(?i)";
+    for (size_t i = 0; i < word.length(); ++i) {
+        const wxString c = Literal(word[i]);
+        pattern += (i > 0 ? "[^" + c + "]*+" : wxString()) + c;
+    }
     return pattern;
 }
 

@@ -2,14 +2,17 @@
 // and reading the row back gives exactly the value that went in. Runs against the test server
 // that scripts/services.sh starts, through the program's own account.
 #include "app/TextCodec.h"
+#include "browse/FindQuery.h"
 #include "browse/SearchTexts.h"
 #include "storage/Database.h"
+#include "storage/FindStatements.h"
 #include "storage/Statements.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +78,29 @@ void CheckOtherBuilders(const wxString& title, const wxString& language, const w
     FUZZ_CHECK((*shared)[0] == uid && (*shared)[4] == "1");
     FUZZ_CHECK(Bytes((*shared)[1]) == Bytes(title) && Bytes((*shared)[2]) == Bytes(language) &&
                Bytes((*shared)[3]) == Bytes(content));
+
+    // The words of any title find that title's row: no character of a word means more than itself.
+    const FindQuery query(title);
+    const std::vector<wxString>& words = query.Words();
+    if (!words.empty()) {
+        // The program's own matching agrees, and finds the line of a content word.
+        const std::optional<SnippetMatch> match =
+            query.Match(FoldCase(title), FoldCase(language), FoldUtf8(Bytes(content)));
+        FUZZ_CHECK(match && match->rank == MatchRank::Title);
+        const FindQuery in_content(content.Left(200));
+        if (const auto line = in_content.Match(L"", L"", FoldUtf8(Bytes(content))))
+            FUZZ_CHECK(line->rank != MatchRank::Content ||
+                       !in_content.FirstMatchingLine(content, *line).text.empty());
+        bool found = false;
+        FUZZ_CHECK(db->Select(statements::FindOwn(*db, uid, words, 100), Fetch::Stored,
+                              [&](const DbRow& row) {
+                                  found = found || row.Text(0) == sid;
+                                  return true;
+                              }));
+        FUZZ_CHECK(found);
+        FUZZ_CHECK(db->Select(statements::FindFavourites(*db, uid, words, 100), Fetch::Stored,
+                              [](const DbRow&) { return true; }));
+    }
     FUZZ_CHECK(db->Execute(statements::DeleteOwnSnippet(sid, uid)));
 }
 

@@ -69,6 +69,15 @@ protected:
         return calls;
     }
 
+    // Ctrl and a letter from the keyboard, with the keyboard in the first page's editor.
+    void PressCtrlInEditor(char letter) {
+        frame_->Raise();
+        Editor(0)->SetFocus();
+        ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == Editor(0); }));
+        wxUIActionSimulator keyboard;
+        ASSERT_TRUE(keyboard.Char(letter, wxMOD_CONTROL));
+    }
+
     static std::string ReadFile(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         std::ostringstream bytes;
@@ -135,11 +144,7 @@ TEST_F(PluginTest, NamesShortcutsAndAFileThatIsNoLibrary) {
     snippet_stc* editor = Editor(0);
     editor->SetText("TYPED");
     editor->SelectAll();
-    frame_->Raise();
-    editor->SetFocus();
-    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == editor; }));
-    wxUIActionSimulator keyboard;
-    ASSERT_TRUE(keyboard.Char('U', wxMOD_CONTROL));
+    PressCtrlInEditor('U');
     ASSERT_TRUE(PumpUntil([&] { return Calls("named.so").size() == 1; }));
     EXPECT_EQ(Calls("named.so")[0].text, "TYPED");
     // The editor's own Ctrl-U would have turned the selection into lower case.
@@ -236,12 +241,7 @@ TEST_F(PluginTest, SamplePluginsExportTheSnippet) {
 TEST_F(PluginTest, PluginAcceleratorWinsOverFindSnippet) {
     Install("recording_ctrl_p.so", "print.so");
     OpenFrame();
-    snippet_stc* editor = Editor(0);
-    frame_->Raise();
-    editor->SetFocus();
-    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == editor; }));
-    wxUIActionSimulator keyboard;
-    ASSERT_TRUE(keyboard.Char('P', wxMOD_CONTROL));
+    PressCtrlInEditor('P');
     ASSERT_TRUE(PumpUntil([&] { return Calls("print.so").size() == 1; }));
     EXPECT_EQ(frame_->SnippetFinder(), nullptr);
     // The menu still has the command.
