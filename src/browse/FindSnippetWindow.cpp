@@ -54,6 +54,8 @@ bool SameSnippet(const FoundSnippet& a, const FoundSnippet& b) {
     return a.place == b.place && a.path == b.path && a.sid == b.sid;
 }
 
+constexpr unsigned long kQueryLength = 256;
+
 // How long a search of the cloud may wait for the server's answer before it is given up.
 constexpr unsigned kCloudTimeoutSeconds = 10;
 
@@ -74,6 +76,8 @@ FindSnippetWindow::FindSnippetWindow(wxWindow* parent, Interface* workspace)
     query_ = new wxTextCtrl(this, ID_QUERY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                             wxTE_PROCESS_ENTER);
     query_->SetHint("Words of a title or of a snippet's text");
+    // A query is a few words; a pasted page would only make long statements for the server.
+    query_->SetMaxLength(kQueryLength);
     query_->Bind(wxEVT_KEY_DOWN, &FindSnippetWindow::OnQueryKey, this);
 
     list_ = new wxDataViewListCtrl(this, ID_RESULTS, wxDefaultPosition, wxDefaultSize,

