@@ -1,9 +1,12 @@
 #pragma once
 
+#include "storage/Database.h"
 #include "storage/DbSettings.h"
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/init.h>
+#include <wx/log.h>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -14,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -42,6 +46,25 @@ class BenchApp : public wxApp {
 public:
     bool OnInit() override { return true; }
 };
+
+// Starts the toolkit on the display without running a main loop; its messages go to stderr.
+inline void StartToolkit(char** argv) {
+    wxApp::SetInstance(new BenchApp);
+    int argc = 1;
+    if (!wxEntryStart(argc, argv))
+        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
+    wxTheApp->CallOnInit();
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+}
+
+// A connection to the cloud as the program opens it.
+inline std::unique_ptr<Database> Connect(const DbSettings& settings) {
+    wxString error;
+    std::unique_ptr<Database> connection = Database::Connect(settings, &error);
+    if (!connection)
+        throw std::runtime_error("cannot connect: " + error.utf8_string());
+    return connection;
+}
 
 inline double Median(std::vector<double> ms) {
     std::sort(ms.begin(), ms.end());

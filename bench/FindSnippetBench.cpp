@@ -220,21 +220,13 @@ int Run(int argc, char** argv) {
                 "user, made in %.1f s\n",
                 count, bench::kLanguageCount, text_bytes / 1e6, count, seeding / 1000);
 
-    wxApp::SetInstance(new bench::BenchApp);
-    int wx_argc = 1;
-    if (!wxEntryStart(wx_argc, argv))
-        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
-    wxTheApp->CallOnInit();
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    bench::StartToolkit(argv);
     // Results come from the search threads as events, which need a loop to wait in.
     wxEventLoop loop;
     wxEventLoopActivator active(&loop);
 
     const DbSettings settings = DbSettings::FromBuild();
-    wxString error;
-    std::unique_ptr<Database> connection = Database::Connect(settings, &error);
-    if (!connection)
-        throw std::runtime_error("cannot connect: " + error.utf8_string());
+    std::unique_ptr<Database> connection = bench::Connect(settings);
     auto* frame =
         new wxFrame(nullptr, wxID_ANY, "Find bench", wxDefaultPosition, wxSize(1000, 700));
     auto* workspace = new Interface(frame, connection.get());

@@ -124,18 +124,10 @@ int Run(int argc, char** argv) {
     std::printf("seeded %s snippets in %.1f s\n",
                 admin.Query("SELECT COUNT(*) FROM snippets")[0][0].c_str(), seeding / 1000);
 
-    wxApp::SetInstance(new bench::BenchApp);
-    int wx_argc = 1;
-    if (!wxEntryStart(wx_argc, argv))
-        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
-    wxTheApp->CallOnInit();
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    bench::StartToolkit(argv);
 
     const DbSettings settings = DbSettings::FromBuild();
-    wxString error;
-    std::unique_ptr<Database> connection = Database::Connect(settings, &error);
-    if (!connection)
-        throw std::runtime_error("cannot connect: " + error.utf8_string());
+    std::unique_ptr<Database> connection = bench::Connect(settings);
     std::vector<std::string> sent;
     connection->SetStatementObserver([&sent](const std::string& s) { sent.push_back(s); });
 

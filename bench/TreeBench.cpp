@@ -53,11 +53,6 @@ constexpr int kRuns = 15;
 
 using Clock = std::chrono::steady_clock;
 
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
 struct Figures {
     double median = 0, min = 0, max = 0;
 };
@@ -225,14 +220,7 @@ std::unique_ptr<MYSQL, MysqlCloser> ConnectLikeTheApp(const DbSettings& settings
     return mysql;
 }
 
-void Pump() {
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    if (loop != nullptr) {
-        while (loop->Pending())
-            loop->Dispatch();
-    }
-    wxTheApp->ProcessIdle();
-}
+using bench::Pump;
 
 size_t CountItems(const wxTreeCtrl& tree, const wxTreeItemId& item) {
     size_t count = 1;
@@ -260,18 +248,10 @@ int Run(int argc, char** argv) {
                 std::chrono::duration<double, std::milli>(Clock::now() - setup_start).count());
 
     // The toolkit on the display, without a main loop.
-    wxApp::SetInstance(new BenchApp);
-    int wx_argc = 1;
-    if (!wxEntryStart(wx_argc, argv))
-        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
-    wxTheApp->CallOnInit();
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    bench::StartToolkit(argv);
 
     const DbSettings settings = DbSettings::FromBuild();
-    wxString error;
-    std::unique_ptr<Database> connection = Database::Connect(settings, &error);
-    if (!connection)
-        throw std::runtime_error("cannot connect: " + error.utf8_string());
+    std::unique_ptr<Database> connection = bench::Connect(settings);
 
     auto* frame =
         new wxFrame(nullptr, wxID_ANY, "Tree bench", wxDefaultPosition, wxSize(1000, 700));
