@@ -9,6 +9,7 @@
 //
 // Usage: search_bench [rounds] (15 by default). Needs the display and the private server of
 // scripts/services.sh (start_xvfb, start_db).
+#include "BenchSupport.h"
 #include "ScratchDirectory.h"
 #include "app/Interface.h"
 #include "browse/SearchTexts.h"
@@ -27,11 +28,6 @@
 #include <wx/log.h>
 #include <wx/textctrl.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -44,8 +40,6 @@
 #include <system_error>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 constexpr int kRuns = 15;
@@ -53,33 +47,10 @@ constexpr const char* kLanguage = "Python";
 constexpr const char* kTitle = "quick sort";
 constexpr const char* kMaximum = "100";
 
-using Clock = std::chrono::steady_clock;
-
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
-double Median(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    const size_t n = ms.size();
-    return n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
-}
-
-double Measure(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void Pump() {
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    if (loop != nullptr) {
-        while (loop->Pending())
-            loop->Dispatch();
-    }
-    wxTheApp->ProcessIdle();
-}
+using bench::Measure;
+using bench::Median;
+using bench::Pump;
+using bench::RunClient;
 
 // 1,000,000 rows made by the server itself from its sequence table. Each title word is picked by
 // its own hash of the row number, so words and languages are independent of each other.
@@ -112,30 +83,6 @@ void Seed(TestDatabase& db) {
             "seq % 97, ';\\n}\\n'), seq % 10 <> 0, seq % 10 <> 0, seq % 1000 FROM "
             "seq_1_to_1000000");
     db.Exec("ANALYZE TABLE snippets");
-}
-
-// The statement through the command-line client, its output thrown away.
-void RunClient(const DbSettings& settings, const std::string& statement) {
-    const std::string port = "--port=" + std::to_string(settings.port);
-    const std::string host = "--host=" + settings.host;
-    const std::string user = "--user=" + settings.user;
-    const std::string password = "--password=" + settings.password;
-    std::vector<const char*> argv = {
-        "mariadb",    "--no-defaults",   "--protocol=TCP", host.c_str(), port.c_str(),
-        user.c_str(), password.c_str(),  "--batch",        "--database", settings.database.c_str(),
-        "-e",         statement.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int failed = posix_spawnp(&pid, "mariadb", &actions, nullptr,
-                                    const_cast<char* const*>(argv.data()), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0)
-        throw std::runtime_error("cannot start the mariadb client");
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("the mariadb client failed on: " + statement);
 }
 
 // The plan of a statement and the index and table rows the server touched to run it.
@@ -177,18 +124,10 @@ int Run(int argc, char** argv) {
     std::printf("seeded %s snippets in %.1f s\n",
                 admin.Query("SELECT COUNT(*) FROM snippets")[0][0].c_str(), seeding / 1000);
 
-    wxApp::SetInstance(new BenchApp);
-    int wx_argc = 1;
-    if (!wxEntryStart(wx_argc, argv))
-        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
-    wxTheApp->CallOnInit();
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    bench::StartToolkit(argv);
 
     const DbSettings settings = DbSettings::FromBuild();
-    wxString error;
-    std::unique_ptr<Database> connection = Database::Connect(settings, &error);
-    if (!connection)
-        throw std::runtime_error("cannot connect: " + error.utf8_string());
+    std::unique_ptr<Database> connection = bench::Connect(settings);
     std::vector<std::string> sent;
     connection->SetStatementObserver([&sent](const std::string& s) { sent.push_back(s); });
 
@@ -292,11 +231,4 @@ int Run(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "search_bench: %s\n", e.what());
-        return 1;
-    }
-}
+int main(int argc, char** argv) { return bench::Main("search_bench", Run, argc, argv); }

@@ -7,6 +7,7 @@
 //
 // Usage: tree_bench [rounds] (15 by default). Needs the display and the private server of
 // scripts/services.sh (start_xvfb, start_db).
+#include "BenchSupport.h"
 #include "ScratchDirectory.h"
 #include "app/Interface.h"
 #include "browse/SnippetBrowser.h"
@@ -43,7 +44,7 @@
 
 namespace {
 
-constexpr int kLanguages = 50;
+constexpr int kLanguages = bench::kLanguageCount;
 constexpr int kLocalFiles = 10000;
 constexpr int kCloudSnippets = 10000;
 constexpr int kFavouriteEvery = 10; // every tenth snippet is a favourite: 1,000 of them
@@ -51,11 +52,6 @@ constexpr int kInsertBatch = 500;
 constexpr int kRuns = 15;
 
 using Clock = std::chrono::steady_clock;
-
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
 
 struct Figures {
     double median = 0, min = 0, max = 0;
@@ -99,14 +95,7 @@ void Print(const char* label, const Samples& samples) {
 }
 
 // Real-looking names and bodies, so titles, files and rows have the usual sizes.
-const char* const kLanguageNames[kLanguages] = {
-    "C",       "C++",     "C#",     "Java",   "Kotlin",     "Scala",      "Go",          "Rust",
-    "Python",  "Ruby",    "Perl",   "PHP",    "JavaScript", "TypeScript", "Lua",         "Haskell",
-    "OCaml",   "F#",      "Erlang", "Elixir", "Clojure",    "Lisp",       "Scheme",      "Racket",
-    "Fortran", "COBOL",   "Ada",    "Pascal", "Delphi",     "Swift",      "Objective-C", "Dart",
-    "R",       "Julia",   "MATLAB", "Octave", "SQL",        "Bash",       "PowerShell",  "Awk",
-    "Tcl",     "Groovy",  "Nim",    "Zig",    "D",          "Crystal",    "Prolog",      "VHDL",
-    "Verilog", "Assembly"};
+using bench::kLanguageNames;
 
 const char* const kTopics[] = {
     "quick sort",      "binary search", "read file lines",    "parse json",
@@ -231,14 +220,7 @@ std::unique_ptr<MYSQL, MysqlCloser> ConnectLikeTheApp(const DbSettings& settings
     return mysql;
 }
 
-void Pump() {
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    if (loop != nullptr) {
-        while (loop->Pending())
-            loop->Dispatch();
-    }
-    wxTheApp->ProcessIdle();
-}
+using bench::Pump;
 
 size_t CountItems(const wxTreeCtrl& tree, const wxTreeItemId& item) {
     size_t count = 1;
@@ -266,18 +248,10 @@ int Run(int argc, char** argv) {
                 std::chrono::duration<double, std::milli>(Clock::now() - setup_start).count());
 
     // The toolkit on the display, without a main loop.
-    wxApp::SetInstance(new BenchApp);
-    int wx_argc = 1;
-    if (!wxEntryStart(wx_argc, argv))
-        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
-    wxTheApp->CallOnInit();
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    bench::StartToolkit(argv);
 
     const DbSettings settings = DbSettings::FromBuild();
-    wxString error;
-    std::unique_ptr<Database> connection = Database::Connect(settings, &error);
-    if (!connection)
-        throw std::runtime_error("cannot connect: " + error.utf8_string());
+    std::unique_ptr<Database> connection = bench::Connect(settings);
 
     auto* frame =
         new wxFrame(nullptr, wxID_ANY, "Tree bench", wxDefaultPosition, wxSize(1000, 700));

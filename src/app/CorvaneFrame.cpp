@@ -5,6 +5,7 @@
 #include "app/Platform.h"
 #include "app/ProcessLifetime.h"
 #include "app/Prompts.h"
+#include "browse/FindSnippetWindow.h"
 #include "editor/find_replace_dialog.h"
 #include "editor/snippet_stc.h"
 #include "plugins/PluginArguments.h"
@@ -75,6 +76,7 @@ wxBEGIN_EVENT_TABLE(CorvaneFrame, wxFrame)
     EVT_MENU(ID_ZOOM_OUT, CorvaneFrame::OnZoomOut)
     EVT_MENU(ID_FIND, CorvaneFrame::OnFind)
     EVT_MENU(ID_REPLACE, CorvaneFrame::OnReplace)
+    EVT_MENU(ID_FIND_SNIPPET, CorvaneFrame::OnFindSnippet)
     EVT_MENU(ID_OPEN_SHELL, CorvaneFrame::OnOpenShell)
     EVT_MENU(ID_LOGIN, CorvaneFrame::OnLogin)
     EVT_MENU(ID_LOGOUT, CorvaneFrame::OnLogout)
@@ -137,6 +139,8 @@ void CorvaneFrame::BuildMenuBar() {
     AppendItem(edit, ID_REPLACE, "&Replace\tCtrl-H");
     edit->AppendSeparator();
     AppendItem(edit, wxID_SELECTALL, "Select All\tCtrl-A");
+    edit->AppendSeparator();
+    AppendItem(edit, ID_FIND_SNIPPET, "Find &Snippet...\tCtrl-P");
 
     auto* view = new wxMenu(wxEmptyString);
     AppendItem(view, ID_ZOOM_IN, "Zoom &In\tCtrl-+");
@@ -327,6 +331,13 @@ void CorvaneFrame::OnReplace(wxCommandEvent&) {
     find_dialog_->Open(workspace_->CurrentEditor(), true);
 }
 
+void CorvaneFrame::OnFindSnippet(wxCommandEvent&) {
+    // Made when first asked for, so that it costs nothing at start-up.
+    if (finder_ == nullptr)
+        finder_ = new FindSnippetWindow(this, workspace_);
+    finder_->Open();
+}
+
 void CorvaneFrame::OnSelectAll(wxCommandEvent&) {
     if (wxTextEntry* field = FocusedTextField())
         field->SelectAll();
@@ -404,6 +415,14 @@ void CorvaneFrame::OnCharHook(wxKeyEvent& event) {
             ProcessWindowEvent(command);
             return;
         }
+    }
+    // Find Snippet from anywhere in the window, even where the focused control has a use of its
+    // own for the key (a list's type-ahead).
+    if (modifiers == wxMOD_CONTROL && event.GetKeyCode() == 'P') {
+        wxCommandEvent command(wxEVT_MENU, ID_FIND_SNIPPET);
+        command.SetEventObject(this);
+        ProcessWindowEvent(command);
+        return;
     }
     event.Skip();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 class Database;
+class FindSnippetWindow;
 class Interface;
 class find_replace_dialog;
 
@@ -31,6 +32,8 @@ enum {
     ID_VIEW_CHANGELOG = 1018,
     ID_UPDATE_NOW = 1019,
     ID_PLUGIN_BASE = 1020,
+    // Clear of the plug-in items, which count up from ID_PLUGIN_BASE.
+    ID_FIND_SNIPPET = 2001,
 };
 
 // The main window: menus, tool bar and status bar around the workspace panel. It opens the
@@ -45,6 +48,8 @@ public:
 
     Interface* Workspace() const { return workspace_; }
     find_replace_dialog* FindReplaceDialog() const { return find_dialog_; }
+    // The Find Snippet window; null until the command is first used.
+    FindSnippetWindow* SnippetFinder() const { return finder_; }
     // The entry points of the loaded plug-ins; the one at k runs for the item ID_PLUGIN_BASE + k.
     const std::vector<CorvanePluginMainFunction>& PluginEntries() const { return plugin_entries; }
 
@@ -63,6 +68,7 @@ public:
     void OnDelete(wxCommandEvent& event);
     void OnFind(wxCommandEvent& event);
     void OnReplace(wxCommandEvent& event);
+    void OnFindSnippet(wxCommandEvent& event);
     void OnSelectAll(wxCommandEvent& event);
     void OnZoomIn(wxCommandEvent& event);
     void OnZoomOut(wxCommandEvent& event);
@@ -89,6 +95,7 @@ private:
     Database* connection_ = nullptr;
     Interface* workspace_ = nullptr;
     find_replace_dialog* find_dialog_ = nullptr;
+    FindSnippetWindow* finder_ = nullptr;
     std::vector<CorvanePluginMainFunction> plugin_entries;
     // The accelerators of plug-in items, each with its item's id.
     std::vector<wxAcceleratorEntry> plugin_keys_;

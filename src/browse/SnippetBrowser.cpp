@@ -195,33 +195,39 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
     if (IsGroupNode(item))
         return;
 
-    const NodeRecord* record = RecordFor(item);
-    Database* db = owner_->Connection();
-    // A row listed for somebody else is never shown, whatever the list still holds.
-    if (record != nullptr && db != nullptr && ListedForCurrentUser(*record)) {
-        const auto row = db->FirstRow(statements::OpenSnippet(record->info.sid), Fetch::Streamed);
-        if (!row || row->size() < 4)
-            return;
-        snippet_info info;
-        info.title = (*row)[0];
-        info.content = (*row)[1];
-        info.sid = (*row)[2];
-        info.is_public = (*row)[3].StartsWith("1");
-        info.language = record->info.language; // colours the page
-        if (mode_ == kMainTree) {
-            owner_->OpenCloudSnippet(info);
-        } else if (snippet_stc* editor = owner_->CurrentEditor()) {
-            editor->ColourAs(info.language);
-            editor->SetReadOnly(false);
-            editor->SetSnippetText(info.content);
-            editor->SetReadOnly(true);
-        }
+    if (const NodeRecord* record = RecordFor(item)) {
+        // A row listed for somebody else is never shown, whatever the list still holds.
+        if (ListedForCurrentUser(*record))
+            OpenCloud(record->info.sid, record->info.language);
         return;
     }
-    if (record != nullptr)
-        return; // a cloud snippet, but the cloud is gone or the row is not this user's
+    OpenLocal(GetItemText(item), LocalPath(item));
+}
 
-    wxString path = LocalPath(item);
+void SnippetBrowser::OpenCloud(const wxString& sid, const wxString& language) {
+    Database* db = owner_->Connection();
+    if (db == nullptr || !statements::IsId(sid))
+        return; // the cloud is gone
+    const auto row = db->FirstRow(statements::OpenSnippet(sid), Fetch::Streamed);
+    if (!row || row->size() < 4)
+        return;
+    snippet_info info;
+    info.title = (*row)[0];
+    info.content = (*row)[1];
+    info.sid = (*row)[2];
+    info.is_public = (*row)[3].StartsWith("1");
+    info.language = language; // colours the page
+    if (mode_ == kMainTree) {
+        owner_->OpenCloudSnippet(info);
+    } else if (snippet_stc* editor = owner_->CurrentEditor()) {
+        editor->ColourAs(language);
+        editor->SetReadOnly(false);
+        editor->SetSnippetText(info.content);
+        editor->SetReadOnly(true);
+    }
+}
+
+void SnippetBrowser::OpenLocal(const wxString& title, const wxString& path) {
     if (local_store::IsSpecialFile(path)) {
         Prompts::Current().ShowMessage("\"" + path +
                                            "\" is not a regular file (it is a pipe, a device or a "
@@ -230,10 +236,11 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
         return;
     }
     if (mode_ == kMainTree) {
-        wxString title = GetItemText(item);
+        wxString caption = title;
+        wxString local_path = path;
         wxString content;
         wxString sid;
-        owner_->OpenSnippetPage(title, path, content, sid, false);
+        owner_->OpenSnippetPage(caption, local_path, content, sid, false);
     } else if (snippet_stc* editor = owner_->CurrentEditor()) {
         editor->ColourAs(local_store::LanguageOfPath(path));
         editor->SetReadOnly(false);

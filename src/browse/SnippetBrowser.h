@@ -38,6 +38,11 @@ public:
     // The local path a node of the Local branch stands for.
     wxString LocalPath(const wxTreeItemId& item) const;
 
+    // Open a snippet as a double click on its node does: a cloud snippet by its sid (asking the
+    // server for it again), a local file by its title and path.
+    void OpenCloud(const wxString& sid, const wxString& language);
+    void OpenLocal(const wxString& title, const wxString& path);
+
     void OnTreeDoubleClick(wxMouseEvent& event);
     void OnTreeContextMenu(wxContextMenuEvent& event);
 

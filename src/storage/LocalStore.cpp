@@ -138,7 +138,7 @@ std::optional<std::string> Encode(const wxString& text, Encoding encoding) {
     return encoding == Encoding::Utf8 ? text::ToUtf8(text) : text::ToLatin1(text);
 }
 
-std::optional<FileText> ReadFile(const wxString& path) {
+std::optional<std::string> ReadBytes(const wxString& path) {
     const std::string native = platform::FileSystemPath(path);
     // Not blocking: opening a pipe would otherwise wait for a writer. Anything but a regular file
     // is refused before a byte is read.
@@ -159,6 +159,14 @@ std::optional<FileText> ReadFile(const wxString& path) {
             break;
         bytes.append(buffer, static_cast<size_t>(got));
     }
+    return bytes;
+}
+
+std::optional<FileText> ReadFile(const wxString& path) {
+    const std::optional<std::string> read = ReadBytes(path);
+    if (!read)
+        return std::nullopt;
+    const std::string& bytes = *read;
     if (text::IsValidUtf8(bytes))
         return FileText{text::FromUtf8(bytes), Encoding::Utf8};
     return FileText{text::FromLatin1(bytes), Encoding::Latin1};

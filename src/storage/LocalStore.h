@@ -109,6 +109,8 @@ std::optional<std::string> Encode(const wxString& text, Encoding encoding);
 // file that replaces the target only once complete, so a failed save never destroys the previous
 // text; it returns false with the reason in `error`.
 std::optional<FileText> ReadFile(const wxString& path);
+// The file's bytes as they are, under the same rules.
+std::optional<std::string> ReadBytes(const wxString& path);
 std::optional<wxString> ReadText(const wxString& path);
 bool WriteText(const wxString& path, const wxString& text, Encoding encoding, wxString* error);
 bool WriteText(const wxString& path, const wxString& text, wxString* error);

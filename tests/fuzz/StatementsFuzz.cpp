@@ -7,8 +7,10 @@
 // that is never committed, rolled back to a savepoint after every input, so no write waits for
 // the disk and every input finds the tables as the first one did.
 #include "app/TextCodec.h"
+#include "browse/FindQuery.h"
 #include "browse/SearchTexts.h"
 #include "storage/Database.h"
+#include "storage/FindStatements.h"
 #include "storage/Statements.h"
 #include "tests/fuzz/FuzzCheck.h"
 
@@ -188,7 +190,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const wxString name = title.Left(40) + "#fuzz";
     std::string sid, uid;
 
-    Run({
+    // The words of any title find that title: the program's own matching agrees, and a content
+    // match shows a line.
+    const FindQuery query(title);
+    const std::vector<wxString>& words = query.Words();
+    if (!words.empty()) {
+        const std::optional<SnippetMatch> match =
+            query.Match(FoldCase(title), FoldCase(language), FoldUtf8(Bytes(content)));
+        FUZZ_CHECK(match && match->rank == MatchRank::Title);
+        const FindQuery in_content(content.Left(200));
+        if (const auto line = in_content.Match(L"", L"", FoldUtf8(Bytes(content))))
+            FUZZ_CHECK(line->rank != MatchRank::Content ||
+                       !in_content.FirstMatchingLine(content, *line).text.empty());
+    }
+
+    std::vector<Step> steps = {
         // A new private snippet reads back as it went in, and the lookup by its three values
         // finds it.
         {statements::InsertSnippet(*db, "1", title, language, content), Succeeds},
@@ -206,36 +222,56 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         {"SELECT sid FROM snippets WHERE sid = LAST_INSERT_ID() " +
              statements::TitleConditions(*db, search_texts::TitleWords(title)),
          [](const Outcome& outcome) { FUZZ_CHECK(outcome.error == 0 && !outcome.rows.empty()); }},
-        // The content written over a row is the title's text now.
-        {statements::UpdateContent(*db, fixedSid, title),
-         [](const Outcome& outcome) {
-             Succeeds(outcome);
-             FUZZ_CHECK(outcome.info.rfind("Rows matched: 1 ", 0) == 0);
-         }},
-        {"SELECT content FROM snippets WHERE sid = " + fixedSid, Row({Bytes(title)})},
-        // Accounts: the name is stored as it is, and the name and password log in.
-        {statements::AddUser(*db, name, content), Succeeds},
-        {"SELECT LAST_INSERT_ID(), username FROM users WHERE uid = LAST_INSERT_ID()",
-         [&](const Outcome& outcome) {
-             FUZZ_CHECK(!outcome.rows.empty() && outcome.rows[0][0].has_value());
-             uid = *outcome.rows[0][0];
-             Row({uid, Bytes(name)})(outcome);
-         }},
-        {statements::CheckLogin(*db, name, content),
-         [&](const Outcome& outcome) { Row({uid})(outcome); }},
-        {statements::NameTaken(*db, name),
-         [](const Outcome& outcome) { FUZZ_CHECK(outcome.error == 0 && !outcome.rows.empty()); }},
-        // Any echo answer goes in as data.
-        {statements::RememberedUser(*db, language), Parsed},
-        {statements::SearchPublic(*db, search_texts::TitleWords(title), language, wxString()),
-         Succeeds},
-        // A shared copy reads back as it went in.
-        {statements::ShareNew(*db, "1", title, language, content), Succeeds},
-        {"SELECT uid, title, language, content, public FROM snippets WHERE sid = LAST_INSERT_ID()",
-         Row({"1", Bytes(title), Bytes(language), Bytes(content), "1"})},
-        // Last, as an answer that is no address makes it fail and ends the batch.
-        {statements::RememberUser(*db, "1", language), Parsed},
-        {"ROLLBACK TO SAVEPOINT input", Succeeds},
-    });
+    };
+    if (!words.empty()) {
+        // No character of a word means more than itself to the server either: the user's own
+        // snippets with that title are found by its words.
+        steps.push_back({statements::FindOwn(*db, "1", words, 100), [&](const Outcome& outcome) {
+                             Succeeds(outcome);
+                             bool found = false;
+                             for (const auto& row : outcome.rows)
+                                 found = found || row[0].value_or(std::string()) == sid;
+                             FUZZ_CHECK(found);
+                         }});
+        steps.push_back({statements::FindFavourites(*db, "1", words, 100), Succeeds});
+    }
+    steps.insert(
+        steps.end(),
+        {
+            // The content written over a row is the title's text now.
+            {statements::UpdateContent(*db, fixedSid, title),
+             [](const Outcome& outcome) {
+                 Succeeds(outcome);
+                 FUZZ_CHECK(outcome.info.rfind("Rows matched: 1 ", 0) == 0);
+             }},
+            {"SELECT content FROM snippets WHERE sid = " + fixedSid, Row({Bytes(title)})},
+            // Accounts: the name is stored as it is, and the name and password log in.
+            {statements::AddUser(*db, name, content), Succeeds},
+            {"SELECT LAST_INSERT_ID(), username FROM users WHERE uid = LAST_INSERT_ID()",
+             [&](const Outcome& outcome) {
+                 FUZZ_CHECK(!outcome.rows.empty() && outcome.rows[0][0].has_value());
+                 uid = *outcome.rows[0][0];
+                 Row({uid, Bytes(name)})(outcome);
+             }},
+            {statements::CheckLogin(*db, name, content),
+             [&](const Outcome& outcome) { Row({uid})(outcome); }},
+            {statements::NameTaken(*db, name),
+             [](const Outcome& outcome) {
+                 FUZZ_CHECK(outcome.error == 0 && !outcome.rows.empty());
+             }},
+            // Any echo answer goes in as data.
+            {statements::RememberedUser(*db, language), Parsed},
+            {statements::SearchPublic(*db, search_texts::TitleWords(title), language, wxString()),
+             Succeeds},
+            // A shared copy reads back as it went in.
+            {statements::ShareNew(*db, "1", title, language, content), Succeeds},
+            {"SELECT uid, title, language, content, public FROM snippets WHERE sid = "
+             "LAST_INSERT_ID()",
+             Row({"1", Bytes(title), Bytes(language), Bytes(content), "1"})},
+            // Last, as an answer that is no address makes it fail and ends the batch.
+            {statements::RememberUser(*db, "1", language), Parsed},
+            {"ROLLBACK TO SAVEPOINT input", Succeeds},
+        });
+    Run(steps);
     return 0;
 }

@@ -178,7 +178,9 @@ TEST_F(GuiTest, MenuItemsHaveTheirLabelsIdsAndSeparators) {
                                      {ID_FIND, "&Find\tCtrl-F"},
                                      {ID_REPLACE, "&Replace\tCtrl-H"},
                                      {0, nullptr},
-                                     {wxID_SELECTALL, "Select All\tCtrl-A"}});
+                                     {wxID_SELECTALL, "Select All\tCtrl-A"},
+                                     {0, nullptr},
+                                     {ID_FIND_SNIPPET, "Find &Snippet...\tCtrl-P"}});
     }
     {
         SCOPED_TRACE("View");
@@ -234,6 +236,7 @@ TEST_F(GuiTest, MenuAcceleratorsAreParsedAsTheKeysTheyName) {
     EXPECT_EQ(Accel(bar, ID_FIND), Key(wxACCEL_CTRL, 'F'));
     EXPECT_EQ(Accel(bar, ID_REPLACE), Key(wxACCEL_CTRL, 'H'));
     EXPECT_EQ(Accel(bar, wxID_SELECTALL), Key(wxACCEL_CTRL, 'A'));
+    EXPECT_EQ(Accel(bar, ID_FIND_SNIPPET), Key(wxACCEL_CTRL, 'P'));
     EXPECT_EQ(Accel(bar, wxID_ABOUT), Key(wxACCEL_NORMAL, WXK_F1));
     // "Ctrl-+" and "Ctrl--": the character after the separating dash is the key itself.
     EXPECT_EQ(Accel(bar, ID_ZOOM_IN), Key(wxACCEL_CTRL, '+'));

@@ -5,6 +5,7 @@
 
 #include "app/CorvaneFrame.h"
 #include "app/Interface.h"
+#include "browse/FindSnippetWindow.h"
 #include "editor/panel_with_stc.h"
 #include "editor/snippet_info.h"
 #include "editor/snippet_stc.h"
@@ -66,6 +67,15 @@ protected:
         for (int i = 0; count && at && i < count(); ++i)
             calls.push_back(*at(i));
         return calls;
+    }
+
+    // Ctrl and a letter from the keyboard, with the keyboard in the first page's editor.
+    void PressCtrlInEditor(char letter) {
+        frame_->Raise();
+        Editor(0)->SetFocus();
+        ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == Editor(0); }));
+        wxUIActionSimulator keyboard;
+        ASSERT_TRUE(keyboard.Char(letter, wxMOD_CONTROL));
     }
 
     static std::string ReadFile(const std::string& path) {
@@ -134,11 +144,7 @@ TEST_F(PluginTest, NamesShortcutsAndAFileThatIsNoLibrary) {
     snippet_stc* editor = Editor(0);
     editor->SetText("TYPED");
     editor->SelectAll();
-    frame_->Raise();
-    editor->SetFocus();
-    ASSERT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == editor; }));
-    wxUIActionSimulator keyboard;
-    ASSERT_TRUE(keyboard.Char('U', wxMOD_CONTROL));
+    PressCtrlInEditor('U');
     ASSERT_TRUE(PumpUntil([&] { return Calls("named.so").size() == 1; }));
     EXPECT_EQ(Calls("named.so")[0].text, "TYPED");
     // The editor's own Ctrl-U would have turned the selection into lower case.
@@ -230,4 +236,16 @@ TEST_F(PluginTest, SamplePluginsExportTheSnippet) {
     EXPECT_NE(html.find("<pre><code>if (a &lt; b &amp;&amp; c) {}\n```\n</code></pre>"),
               std::string::npos)
         << html;
+}
+
+TEST_F(PluginTest, PluginAcceleratorWinsOverFindSnippet) {
+    Install("recording_ctrl_p.so", "print.so");
+    OpenFrame();
+    PressCtrlInEditor('P');
+    ASSERT_TRUE(PumpUntil([&] { return Calls("print.so").size() == 1; }));
+    EXPECT_EQ(frame_->SnippetFinder(), nullptr);
+    // The menu still has the command.
+    Command(ID_FIND_SNIPPET);
+    ASSERT_NE(frame_->SnippetFinder(), nullptr);
+    EXPECT_TRUE(frame_->SnippetFinder()->IsShown());
 }
