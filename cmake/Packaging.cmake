@@ -22,6 +22,11 @@ endforeach()
 install(FILES server/README.md db/schema.sql db/admin.sql DESTINATION share/corvane/server)
 install(FILES server/nginx/corvane DESTINATION share/corvane/server/nginx)
 install(DIRECTORY server/www/ DESTINATION share/corvane/server/www)
+# A Galera cluster behind HAProxy: each node's settings and health check, HAProxy's settings.
+install(FILES server/galera/60-corvane-galera.cnf server/galera/corvane-node-check.service
+        DESTINATION share/corvane/server/galera)
+install(PROGRAMS server/galera/corvane-node-check DESTINATION share/corvane/server/galera)
+install(FILES server/haproxy/haproxy.cfg DESTINATION share/corvane/server/haproxy)
 
 # Documents Debian asks every package to carry, compressed as it expects: the change log, and a
 # manual page for each command.
