@@ -34,6 +34,11 @@ install(DIRECTORY server/www/ DESTINATION share/corvane/server/www)
 # The source the package was built from, from which a team builds its own (scripts/package
 # writes the archive; other builds have none).
 install(FILES ${CMAKE_BINARY_DIR}/corvane-source.tar.gz DESTINATION share/corvane/server OPTIONAL)
+# A Galera cluster behind HAProxy: each node's settings and health check, HAProxy's settings.
+install(FILES server/galera/60-corvane-galera.cnf server/galera/corvane-node-check.service
+        DESTINATION share/corvane/server/galera)
+install(PROGRAMS server/galera/corvane-node-check DESTINATION share/corvane/server/galera)
+install(FILES server/haproxy/haproxy.cfg DESTINATION share/corvane/server/haproxy)
 
 # Documents Debian asks every package to carry, compressed as it expects: the change log, and a
 # manual page for each command.

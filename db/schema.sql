@@ -54,12 +54,19 @@ CREATE TABLE IF NOT EXISTS favourites (
     PRIMARY KEY (uid, sid)
 ) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
 
--- Users logged in automatically from an IPv4 address (INET_ATON form).
+-- Users logged in automatically from an IPv4 address (INET_ATON form). Every login with
+-- "Remember me" adds a row, so an address can hold the same user twice; that is harmless. The id
+-- is the primary key a Galera cluster needs on every table, and it numbers the rows in the order
+-- they were added, so the lookup of an address still finds its oldest row first.
 CREATE TABLE IF NOT EXISTS remember (
+    id INT UNSIGNED NOT NULL AUTO_INCREMENT,
     uid INT UNSIGNED NOT NULL,
     ip INT UNSIGNED NOT NULL,
+    PRIMARY KEY (id),
     KEY remember_ip (ip)
 ) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
+-- A table made before the id existed gets it, numbered in the order its rows were added.
+ALTER TABLE remember ADD COLUMN IF NOT EXISTS id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY FIRST;
 
 -- The program's account gets only what its statements need, column by column where the server
 -- allows it. Its password is compiled into every copy of the program, so whoever holds a copy can

@@ -13,6 +13,11 @@ else
     SERVICES_KEPT=0
 fi
 SERVICE_PIDS=()
+# The Galera cluster behind HAProxy (scripts/cluster) has its place here: the cluster tests start
+# it themselves (a ctest fixture), start_cluster starts it at once. Its nodes run as the mysql
+# user, which must be able to pass through this directory.
+export CORVANE_TEST_CLUSTER_DIR=$SERVICES_DIR/cluster
+chmod 711 "$SERVICES_DIR"
 
 stop_services() {
     local pid
@@ -24,6 +29,8 @@ stop_services() {
     done
     # The database may have been restarted by a test under a new PID: its pid file knows.
     "$CORVANE_ROOT/scripts/db" stop "$SERVICES_DIR/db" 2>/dev/null || true
+    [ ! -d "$CORVANE_TEST_CLUSTER_DIR" ] ||
+        "$CORVANE_ROOT/scripts/cluster" stop "$CORVANE_TEST_CLUSTER_DIR" 2>/dev/null || true
     [ "$SERVICES_KEPT" = 1 ] || rm -rf "$SERVICES_DIR"
 }
 trap stop_services EXIT
@@ -120,4 +127,10 @@ start_db() {
     export CORVANE_DB_PASSWORD=${CORVANE_DB_PASSWORD:-corvane-local}
     # Tests reach the server as root through its socket to seed data, and restart it through scripts/db.
     export CORVANE_TEST_DB_DIR=$dir
+}
+
+# Starts the 3-node Galera cluster with HAProxy in front (scripts/cluster); CORVANE_TEST_CLUSTER_DIR
+# names its directory, whose file `port` holds HAProxy's port.
+start_cluster() {
+    "$CORVANE_ROOT/scripts/cluster" start "$CORVANE_TEST_CLUSTER_DIR"
 }

@@ -7,8 +7,10 @@
 #include <mysqld_error.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -41,8 +43,10 @@ std::optional<unsigned long long> PacketLimit(MYSQL* mysql) {
     return limit != 0 ? std::optional<unsigned long long>(limit) : std::nullopt;
 }
 
-// A connected handle, or null with the client library's message in `error`.
-MysqlPtr Open(const DbSettings& settings, std::string& error) {
+// A connected handle, or null with the client library's message in `error` and its number in
+// `code`.
+MysqlPtr OpenOnce(const DbSettings& settings, std::string& error, unsigned& code) {
+    code = 0;
     MysqlPtr mysql(mysql_init(nullptr));
     if (!mysql) {
         error = "The database client could not create a connection handle.";
@@ -65,9 +69,32 @@ MysqlPtr Open(const DbSettings& settings, std::string& error) {
                            settings.password.c_str(), settings.database.c_str(), settings.port,
                            nullptr, 0) == nullptr) {
         error = mysql_error(mysql.get());
+        code = mysql_errno(mysql.get());
         return nullptr;
     }
     return mysql;
+}
+
+// A connected handle, or null with the client library's message in `error`. A balancer in front
+// of several servers (HAProxy before a cluster) whose server has just died drops connections,
+// before any greeting, until it has taken that server out (a dying server may even take one
+// first); then it sends them to another. So a connection lost at once, before the greeting, is
+// tried again every quarter of a second for as long as the connect timeout lasts. (One that a
+// server took but never answered is not: that would only make the wait longer.)
+MysqlPtr Open(const DbSettings& settings, std::string& error) {
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kPause = 250ms;
+    const auto deadline = Clock::now() + std::chrono::seconds(settings.connect_timeout_seconds);
+    for (;;) {
+        unsigned code = 0;
+        const auto start = Clock::now();
+        MysqlPtr mysql = OpenOnce(settings, error, code);
+        if (mysql || code != CR_SERVER_LOST || Clock::now() - start > 1s ||
+            Clock::now() + kPause > deadline)
+            return mysql;
+        std::this_thread::sleep_for(kPause);
+    }
 }
 
 } // namespace

@@ -98,4 +98,32 @@ TEST_F(AccountStatementsTest, NamesAreOneAccountOnlyWhenTheyDifferInCaseOrTraili
     }
 }
 
+TEST_F(AccountStatementsTest, RememberTableFromBeforeItsKeyGetsOneKeepingEveryRow) {
+    using namespace statements;
+    using Rows = TestDatabase::Rows;
+    // The table as it was before it had a primary key, with an address remembered three times.
+    server.Exec("DROP TABLE remember");
+    server.Exec("CREATE TABLE remember (uid INT UNSIGNED NOT NULL, ip INT UNSIGNED NOT NULL, "
+                "KEY remember_ip (ip)) ENGINE = InnoDB");
+    server.Exec("INSERT INTO remember VALUES (7, INET_ATON('192.0.2.1')), "
+                "(8, INET_ATON('192.0.2.1')), (7, INET_ATON('192.0.2.1')), "
+                "(9, INET_ATON('192.0.2.2'))");
+    // Loaded twice: the file is safe to run again.
+    server.Load(CORVANE_SOURCE_DIR "/db/schema.sql");
+    server.Load(CORVANE_SOURCE_DIR "/db/schema.sql");
+    EXPECT_EQ(server.Query("SELECT id, uid, INET_NTOA(ip) FROM remember ORDER BY id"),
+              (Rows{{"1", "7", "192.0.2.1"},
+                    {"2", "8", "192.0.2.1"},
+                    {"3", "7", "192.0.2.1"},
+                    {"4", "9", "192.0.2.2"}}));
+    EXPECT_EQ(server.Query("SELECT column_name FROM information_schema.key_column_usage WHERE "
+                           "table_schema = 'corvane' AND table_name = 'remember' AND "
+                           "constraint_name = 'PRIMARY'"),
+              Rows{{"id"}});
+    // The program's statements and grants work as before; an address finds its oldest row.
+    ASSERT_TRUE(db->Execute(RememberUser(*db, "9", "192.0.2.1"))) << db->LastError();
+    EXPECT_EQ(First(RememberedUser(*db, "192.0.2.1")), "7");
+    EXPECT_EQ(server.Query("SELECT MAX(id), COUNT(*) FROM remember"), (Rows{{"5", "5"}}));
+}
+
 } // namespace

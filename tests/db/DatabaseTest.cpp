@@ -54,6 +54,33 @@ TEST(DatabaseConnectTest, PortWithoutServerFailsQuicklyWithMessage) {
     EXPECT_FALSE(error.empty());
 }
 
+TEST_F(DatabaseTest, ConnectionsCutBeforeTheGreetingAreTriedAgainWithinTheConnectTimeout) {
+    TcpProxy proxy(server.Port());
+    DbSettings settings = TestDatabase::AppSettings();
+    settings.port = proxy.Port();
+    settings.connect_timeout_seconds = 2;
+    // A few connections cut at once, as by a balancer whose server has just died, are made
+    // again; cut for longer than the connect timeout, the cloud cannot be reached.
+    for (const int cuts : {1, 3, 1000}) {
+        SCOPED_TRACE(cuts);
+        proxy.CutConnections(cuts);
+        wxString error;
+        const std::unique_ptr<Database> connected = Database::Connect(settings, &error);
+        EXPECT_EQ(connected != nullptr, cuts < 1000) << error;
+        EXPECT_EQ(error.Contains("Lost connection"), cuts == 1000) << error;
+    }
+    // A connection that has gone away is opened again the same way.
+    proxy.CutConnections(0);
+    std::unique_ptr<Database> through = Connect(settings);
+    ASSERT_TRUE(through);
+    const auto id = through->FirstRow("SELECT CONNECTION_ID()", Fetch::Stored);
+    ASSERT_TRUE(id && !id->empty());
+    server.Exec("KILL " + id->front().utf8_string());
+    proxy.CutConnections(2);
+    EXPECT_EQ(through->FirstRow("SELECT 7", Fetch::Stored), std::vector<wxString>{"7"})
+        << through->LastError();
+}
+
 TEST_F(DatabaseTest, ServerErrorsAreReportedAndClearedBySuccess) {
     EXPECT_FALSE(db->Execute("INSERT INTO no_such_table VALUES(1)"));
     EXPECT_NE(db->LastError().Find("no_such_table"), wxNOT_FOUND) << db->LastError();

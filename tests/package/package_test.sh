@@ -151,6 +151,7 @@ expect_file() { # MODE PATH
 }
 expect_file -rwxr-xr-x usr/bin/corvane
 expect_file -rwxr-xr-x usr/bin/corvane-admin
+expect_file -rwxr-xr-x usr/share/corvane/server/galera/corvane-node-check
 expect_file -rwxr-xr-x usr/lib/corvane/corvane
 expect_file -rw-r--r-- usr/lib/corvane/plugins/markdown_export.so
 expect_file -rw-r--r-- usr/lib/corvane/plugins/html_export.so
@@ -160,7 +161,11 @@ for f in usr/share/applications/corvane.desktop usr/share/doc/corvane/copyright 
     usr/share/corvane/server/schema.sql usr/share/corvane/server/admin.sql \
     usr/share/corvane/server/nginx/corvane usr/share/corvane/server/www/changelog.txt \
     usr/share/corvane/server/www/download.html usr/share/corvane/server/corvane-source.tar.gz \
-    usr/include/corvane_plugin.h usr/share/doc/corvane/examples/plugins/markdown_export.c \
+    usr/include/corvane_plugin.h \
+    usr/share/corvane/server/galera/60-corvane-galera.cnf \
+    usr/share/corvane/server/galera/corvane-node-check.service \
+    usr/share/corvane/server/haproxy/haproxy.cfg \
+    usr/share/doc/corvane/examples/plugins/markdown_export.c \
     usr/share/doc/corvane/examples/plugins/html_export.c; do
     expect_file -rw-r--r-- "$f"
 done

@@ -84,8 +84,12 @@ void TcpProxy::AcceptLoop() {
             return;
         if (fds[0].revents & POLLIN) {
             const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client >= 0)
+            if (client >= 0 && cut_connections_ > 0) {
+                --cut_connections_;
+                ::close(client);
+            } else if (client >= 0) {
                 threads_.emplace_back([this, client] { Relay(client); });
+            }
         }
     }
 }

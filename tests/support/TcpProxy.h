@@ -31,6 +31,9 @@ public:
 
     // Arms the rule for the next statement that `matches` (on any connection); it then disarms.
     void Arm(std::function<bool(const std::string& statement)> matches, Action action);
+    // Closes each of the next `count` connections as soon as it is accepted, before the server
+    // greets (as a balancer does whose server has just died).
+    void CutConnections(int count) { cut_connections_ = count; }
     // The statements that were broken so far.
     int Fired() const { return fired_; }
 
@@ -51,6 +54,7 @@ private:
     int wake_[2] = {-1, -1}; // written to on destruction, so every relay ends
     std::atomic<bool> stopping_{false};
     std::atomic<int> fired_{0};
+    std::atomic<int> cut_connections_{0};
     std::mutex mutex_;
     std::unique_ptr<Rule> rule_;
     std::vector<std::thread> threads_;

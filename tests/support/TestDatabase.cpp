@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -30,17 +32,27 @@ std::string ShellQuoted(const std::string& value) {
     return quoted + "'";
 }
 
-} // namespace
-
-void TestDatabase::Closer::operator()(st_mysql* mysql) const { mysql_close(mysql); }
-
-TestDatabase::TestDatabase() {
+std::string ServerDirectory() {
     const char* dir = std::getenv("CORVANE_TEST_DB_DIR");
     if (dir == nullptr || *dir == '\0')
         throw std::runtime_error("CORVANE_TEST_DB_DIR is not set: run the tests through "
                                  "scripts/test, or after start_db of scripts/services.sh");
-    dir_ = dir;
+    return dir;
+}
+
+} // namespace
+
+void TestDatabase::Closer::operator()(st_mysql* mysql) const { mysql_close(mysql); }
+
+TestDatabase::TestDatabase() : TestDatabase(ServerDirectory(), false) {}
+
+TestDatabase::TestDatabase(std::string dir, bool cluster_node)
+    : dir_(std::move(dir)), cluster_node_(cluster_node) {
     Open();
+}
+
+std::unique_ptr<TestDatabase> TestDatabase::ClusterNode(const std::string& dir) {
+    return std::unique_ptr<TestDatabase>(new TestDatabase(dir, true));
 }
 
 TestDatabase::~TestDatabase() {
@@ -135,16 +147,19 @@ void TestDatabase::AddFavourite(const std::string& uid, const std::string& sid) 
 }
 
 void TestDatabase::Load(const std::string& sqlFile) {
-    RunScript("load " + ShellQuoted(dir_) + " " + ShellQuoted(sqlFile));
+    RunScript("db", "load " + ShellQuoted(dir_) + " " + ShellQuoted(sqlFile));
 }
 
 void TestDatabase::StopServer() {
     admin_.reset();
-    RunScript("stop " + ShellQuoted(dir_));
+    RunScript("db", "stop " + ShellQuoted(dir_));
 }
 
 void TestDatabase::StartServer() {
-    RunScript("start " + ShellQuoted(dir_) + " " + std::to_string(Port()));
+    if (cluster_node_)
+        RunScript("cluster", "rejoin " + ShellQuoted(dir_));
+    else
+        RunScript("db", "start " + ShellQuoted(dir_) + " " + std::to_string(Port()));
     Open();
 }
 
@@ -164,11 +179,20 @@ void TestDatabase::KillServer() {
     admin_.reset();
     if (::kill(pid, SIGKILL) != 0)
         throw std::runtime_error("cannot kill the server");
-    // Gone once its process has ended (a zombie is gone as far as the port is concerned).
+    // Gone once its process has ended (a zombie is gone as far as the port is concerned). The
+    // first thread may show as a zombie while the others still end, holding the sockets open (a
+    // connection could still be accepted), so the threads must be gone too.
+    const std::string proc = "/proc/" + std::to_string(pid);
     for (int i = 0; i < 500; ++i) {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::ifstream stat(proc + "/stat");
         std::string field, name, state;
-        if (!(stat >> field >> name >> state) || state == "Z")
+        if (!(stat >> field >> name >> state))
+            break;
+        std::error_code error;
+        const auto threads =
+            std::distance(std::filesystem::directory_iterator(proc + "/task", error),
+                          std::filesystem::directory_iterator());
+        if (state == "Z" && threads <= 1)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -177,8 +201,9 @@ void TestDatabase::KillServer() {
     ::unlink((dir_ + "/mysqld.pid").c_str());
 }
 
-void TestDatabase::RunScript(const std::string& arguments) {
-    const std::string command = ShellQuoted(CORVANE_SOURCE_DIR "/scripts/db") + " " + arguments;
+void TestDatabase::RunScript(const std::string& script, const std::string& arguments) {
+    const std::string command =
+        ShellQuoted(CORVANE_SOURCE_DIR "/scripts/" + script) + " " + arguments;
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("failed: " + command);
 }

@@ -17,6 +17,9 @@ public:
     using Rows = std::vector<std::vector<std::string>>;
 
     TestDatabase();
+    // A node of the Galera cluster that scripts/cluster started, in its directory: the same, except
+    // that StartServer brings the node back into its cluster.
+    static std::unique_ptr<TestDatabase> ClusterNode(const std::string& dir);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -59,12 +62,14 @@ private:
         void operator()(st_mysql* mysql) const;
     };
 
+    TestDatabase(std::string dir, bool cluster_node);
     void Open();
     st_mysql* Connection();
     void Send(const std::string& sql);
-    void RunScript(const std::string& arguments);
+    void RunScript(const std::string& script, const std::string& arguments);
 
     std::string dir_;
+    bool cluster_node_ = false;
     std::unique_ptr<st_mysql, Closer> admin_;
 };
 
