@@ -7,9 +7,6 @@ bool ClipTextFilter::IsSecretHint(std::string_view hint_value) {
     return hint_value == "secret";
 }
 
-bool ClipTextFilter::Accept(const wxString& text) {
-    if (text.empty() || text == last_text_)
-        return false;
-    last_text_ = text;
-    return true;
+bool ClipTextFilter::IsNew(std::string_view text) const {
+    return !text.empty() && text != LastText();
 }
