@@ -91,6 +91,13 @@ void ReadClipboardText(const char* extra_target, std::function<bool(std::string_
 
 namespace platform {
 
+bool ClipboardOwnedHere() {
+    // Asks the display itself, not what this program has been told so far. GDK also knows the
+    // windows of other programs it has dealt with, as foreign ones.
+    GdkWindow* owner = gdk_selection_owner_get(GDK_SELECTION_CLIPBOARD);
+    return owner != nullptr && gdk_window_get_window_type(owner) != GDK_WINDOW_FOREIGN;
+}
+
 std::optional<unsigned long> ClipboardOwnerChanges() {
     static const bool reported = [] {
         if (!gdk_display_supports_selection_notification(gdk_display_get_default()))

@@ -18,6 +18,10 @@ void ReadClipboardText(const char* extra_target,
                        std::function<bool(std::string_view extra_value)> read_text,
                        std::function<void(std::optional<std::string>)> done);
 
+// True when the display says that a window of this program owns the clipboard now (news of
+// another program taking it may not have arrived yet).
+bool ClipboardOwnedHere();
+
 // How often the clipboard has changed hands since the first call: every copy, in any program,
 // takes the clipboard anew. Nothing when the display does not report it.
 std::optional<unsigned long> ClipboardOwnerChanges();

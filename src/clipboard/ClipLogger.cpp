@@ -49,6 +49,14 @@ void ClipLogger::Poll() {
         ++polls_;
         return;
     }
+    // An entry the log put back itself need not be read: a large one would cost a pause.
+    std::optional<ClipEntry> own = ClipRecorder::EntryOnTheClipboard();
+    if (own && platform::ClipboardOwnedHere()) {
+        if (!filter_.IsNew(*own->Text()))
+            own.reset();
+        OnEntry(std::move(own), true);
+        return;
+    }
     waiting_ = true;
     std::weak_ptr<ClipLogger*> self = self_;
     // A text marked secret is not even read.

@@ -6,8 +6,6 @@
 #include <wx/dataobj.h>
 
 #include <cstring>
-#include <memory>
-#include <string>
 
 namespace {
 
@@ -19,21 +17,29 @@ public:
 };
 
 // A logged text on the clipboard, handed out as the UTF-8 it is kept in: a text of many
-// megabytes is neither widened nor converted again each time another program asks for it.
-class Utf8TextData : public wxDataObjectSimple {
+// megabytes is neither widened nor converted again each time another program asks for it. The
+// toolkit deletes it when the clipboard gets other contents or another owner, so while one is
+// alive the clipboard holds its entry.
+class EntryOnClipboard : public wxDataObjectSimple {
 public:
-    explicit Utf8TextData(std::shared_ptr<const std::string> text)
-        : wxDataObjectSimple(wxDF_UNICODETEXT), text_(std::move(text)) {}
+    explicit EntryOnClipboard(const ClipEntry& logged)
+        : wxDataObjectSimple(wxDF_UNICODETEXT), entry(logged) {
+        current = this;
+    }
+    ~EntryOnClipboard() override {
+        if (current == this)
+            current = nullptr;
+    }
 
-    size_t GetDataSize() const override { return text_->size(); }
+    size_t GetDataSize() const override { return entry.Text()->size(); }
     bool GetDataHere(void* buffer) const override {
-        std::memcpy(buffer, text_->data(), text_->size());
+        std::memcpy(buffer, entry.Text()->data(), entry.Text()->size());
         return true;
     }
     bool SetData(size_t, const void*) override { return false; }
 
-private:
-    std::shared_ptr<const std::string> text_;
+    static inline const EntryOnClipboard* current = nullptr;
+    const ClipEntry entry;
 };
 
 } // namespace
@@ -53,6 +59,12 @@ const ClipEntry& ClipRecorder::Entry(unsigned index) const {
     return static_cast<const EntryData*>(GetClientObject(index))->entry;
 }
 
+std::optional<ClipEntry> ClipRecorder::EntryOnTheClipboard() {
+    if (EntryOnClipboard::current == nullptr)
+        return std::nullopt;
+    return EntryOnClipboard::current->entry;
+}
+
 void ClipRecorder::ClearLog() {
     if (Prompts::Current().AskYesNo(
             "Are you sure you wish to delete everything from the clipboard log?", "Confirm"))
@@ -70,7 +82,7 @@ void ClipRecorder::CopySelectedEntry(wxCommandEvent&) {
         Prompts::Current().ShowMessage("Failed to open the clipboard!", "Oops!");
         return;
     }
-    const bool copied = wxTheClipboard->SetData(new Utf8TextData(entry.Text()));
+    const bool copied = wxTheClipboard->SetData(new EntryOnClipboard(entry));
     if (copied) {
         // The message shows the text's beginning: a box with a whole long text would take as
         // long to lay out as the list did.

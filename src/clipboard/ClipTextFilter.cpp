@@ -8,5 +8,8 @@ bool ClipTextFilter::IsSecretHint(std::string_view hint_value) {
 }
 
 bool ClipTextFilter::IsNew(std::string_view text) const {
+    // The log's own copy of the last text is the same without comparing its bytes.
+    if (last_text_ && text.data() == last_text_->data() && text.size() == last_text_->size())
+        return false;
     return !text.empty() && text != LastText();
 }
