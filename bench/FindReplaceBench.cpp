@@ -1,20 +1,24 @@
 // Count and Replace All of the find and replace dialog on a 10 MB text with 100,000 matches,
 // through the real dialog and editor, against grep and sed on the same text in the same run.
-// Prints the medians of N runs and their ratios to the command-line tools.
+// Prints the medians of N runs and their ratios to the command-line tools. Then the dialog's
+// bounded regular-expression Count against the editor component's own regular-expression search
+// (the same matches, counted with the same loop), and how long a runaway pattern takes until
+// the dialog says it is too complex.
 //
 //   find_replace_bench [--runs N]
 //
 // Needs a display (DISPLAY). Targets: Count within 10 x `grep -o PATTERN | wc -l`, Replace All
-// within 20 x `sed 's/PATTERN/REPLACEMENT/g'`.
+// within 20 x `sed 's/PATTERN/REPLACEMENT/g'`, regular-expression Count within 2 x the
+// component's own search, the runaway pattern stopped within a second.
+#include "BenchToolkit.h"
+
 #include "app/Prompts.h"
 #include "editor/find_replace_dialog.h"
 #include "editor/snippet_stc.h"
 
-#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/frame.h>
-#include <wx/init.h>
 #include <wx/notebook.h>
 #include <wx/textctrl.h>
 
@@ -94,11 +98,6 @@ void Press(find_replace_dialog* dialog, int id) {
     button->ProcessWindowEvent(click);
 }
 
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -109,13 +108,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: find_replace_bench [--runs N]\n");
         return 2;
     }
-    wxApp::SetInstance(new BenchApp);
-    int wx_argc = 1;
-    if (!wxEntryStart(wx_argc, argv)) {
-        std::fprintf(stderr, "cannot start the toolkit (is DISPLAY set?)\n");
+    if (!BenchToolkit::Start(argv[0]))
         return 1;
-    }
-    wxTheApp->CallOnInit();
     auto prompts = std::make_unique<RecordingPrompts>();
     RecordingPrompts* shown = prompts.get();
     Prompts::Install(std::move(prompts));
@@ -171,6 +165,40 @@ int main(int argc, char** argv) {
     std::remove(path);
     std::remove((file + ".sed").c_str());
 
+    // Regular expressions: the dialog's Count, and the component's own search in the same loop.
+    struct RegexFigures {
+        const char* pattern;
+        std::vector<double> dialog, component;
+        wxString message;
+        int component_count = 0;
+    };
+    RegexFigures regexes[] = {{"ne+dle", {}, {}, {}, 0}, {"[a-z]+dle", {}, {}, {}, 0}};
+    editor->SetText(wxString::FromUTF8(text));
+    tab.regular_expressions->SetValue(true);
+    for (RegexFigures& regex : regexes) {
+        tab.criteria->ChangeValue(regex.pattern);
+        for (int run = 0; run < runs; ++run) {
+            regex.dialog.push_back(Seconds([&] { Press(dialog, find_replace_dialog::ID_COUNT); }));
+            regex.message = shown->last;
+            regex.component.push_back(Seconds([&] {
+                regex.component_count = 0;
+                int end = 0;
+                for (int at = editor->FindText(0, editor->GetLength(), regex.pattern,
+                                               wxSTC_FIND_REGEXP | wxSTC_FIND_MATCHCASE, &end);
+                     at >= 0; at = editor->FindText(at + 1, editor->GetLength(), regex.pattern,
+                                                    wxSTC_FIND_REGEXP | wxSTC_FIND_MATCHCASE, &end))
+                    ++regex.component_count;
+            }));
+        }
+    }
+    // The runaway pattern: the component's own search takes minutes here and is not run.
+    editor->SetText(wxString(300, 'a'));
+    tab.criteria->ChangeValue("a*a*a*a*b");
+    std::vector<double> runaway;
+    for (int run = 0; run < runs; ++run)
+        runaway.push_back(Seconds([&] { Press(dialog, find_replace_dialog::ID_COUNT); }));
+    const wxString runaway_message = shown->last;
+
     const auto ms = [](const std::vector<double>& v) { return Median(v) * 1000.0; };
     std::printf("find and replace on %zu bytes with %d matches of \"%s\", median of %d runs\n",
                 text.size(), kMatches, kPattern, runs);
@@ -189,9 +217,17 @@ int main(int argc, char** argv) {
                 ms(replace_all), replace_message.utf8_str().data(), replaced.c_str(),
                 Median(replace_all) / Median(sed));
 
+    for (const RegexFigures& regex : regexes) {
+        std::printf("  Count, regex %-12s %8.1f ms  (\"%s\")  the editor's own search %.1f ms "
+                    "(%d found), ratio %.2f (target: at most 2)\n",
+                    regex.pattern, ms(regex.dialog), regex.message.utf8_str().data(),
+                    ms(regex.component), regex.component_count,
+                    Median(regex.dialog) / Median(regex.component));
+    }
+    std::printf("  Count, \"a*a*a*a*b\" over 300 a's  %.1f ms until \"%s\" (target: within 1 s)\n",
+                ms(runaway), runaway_message.utf8_str().data());
+
     frame->Destroy();
-    wxTheApp->ProcessIdle();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
+    BenchToolkit::Stop();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "app/TextCodec.h"
 
+#include <algorithm>
+
 namespace text {
 namespace {
 
@@ -74,19 +76,32 @@ std::optional<std::string> ToUtf8(const wxString& value) {
 
 namespace {
 
-// Decodes UTF-8; each invalid byte becomes `invalid(byte)`.
-template <typename Invalid> wxString Decode(std::string_view bytes, Invalid invalid) {
-    std::wstring out;
-    out.reserve(bytes.size());
+// Walks the UTF-8 sequences of `bytes`: `valid(sequence, code)` for each valid one, and
+// `invalid(byte)` for each byte that begins none; stops, returning false, when one says so.
+template <typename Valid, typename Invalid>
+bool Walk(std::string_view bytes, Valid valid, Invalid invalid) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t left = bytes.size();
     while (left > 0) {
         wxUniChar::value_type code = 0;
         size_t length = SequenceLength(p, left, code);
-        if (length == 0) {
-            code = invalid(*p);
-            length = 1;
-        }
+        const bool go_on =
+            length == 0 ? invalid(*p)
+                        : valid(std::string_view(reinterpret_cast<const char*>(p), length), code);
+        if (!go_on)
+            return false;
+        length = std::max<size_t>(length, 1);
+        p += length;
+        left -= length;
+    }
+    return true;
+}
+
+// Decodes UTF-8; each invalid byte becomes `invalid(byte)`.
+template <typename Invalid> wxString Decode(std::string_view bytes, Invalid invalid) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    auto add = [&out](wxUniChar::value_type code) {
         if constexpr (sizeof(wchar_t) == 2) {
             if (code >= 0x10000) {
                 code -= 0x10000;
@@ -95,9 +110,11 @@ template <typename Invalid> wxString Decode(std::string_view bytes, Invalid inva
             }
         }
         out += static_cast<wchar_t>(code);
-        p += length;
-        left -= length;
-    }
+        return true;
+    };
+    Walk(
+        bytes, [&](std::string_view, wxUniChar::value_type code) { return add(code); },
+        [&](unsigned char byte) { return add(invalid(byte)); });
     return wxString(out);
 }
 
@@ -162,17 +179,25 @@ wxString Displayable(const wxString& value) {
 }
 
 bool IsValidUtf8(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    size_t left = bytes.size();
-    while (left > 0) {
-        wxUniChar::value_type code = 0;
-        const size_t length = SequenceLength(p, left, code);
-        if (length == 0)
-            return false;
-        p += length;
-        left -= length;
-    }
-    return true;
+    return Walk(
+        bytes, [](std::string_view, wxUniChar::value_type) { return true; },
+        [](unsigned char) { return false; });
+}
+
+std::string ReplaceInvalidUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    Walk(
+        bytes,
+        [&out](std::string_view sequence, wxUniChar::value_type) {
+            out += sequence;
+            return true;
+        },
+        [&out](unsigned char) {
+            out += "\xEF\xBF\xBD";
+            return true;
+        });
+    return out;
 }
 
 } // namespace text

@@ -39,4 +39,8 @@ wxString Displayable(const wxString& value);
 // True when the bytes are valid UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 
+// The bytes with each one that is not part of valid UTF-8 replaced by U+FFFD, as FromUtf8 reads
+// them, but without widening the text.
+std::string ReplaceInvalidUtf8(std::string_view bytes);
+
 } // namespace text

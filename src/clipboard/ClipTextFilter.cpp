@@ -7,9 +7,9 @@ bool ClipTextFilter::IsSecretHint(std::string_view hint_value) {
     return hint_value == "secret";
 }
 
-bool ClipTextFilter::Accept(const wxString& text) {
-    if (text.empty() || text == last_text_)
+bool ClipTextFilter::IsNew(std::string_view text) const {
+    // The log's own copy of the last text is the same without comparing its bytes.
+    if (last_text_ && text.data() == last_text_->data() && text.size() == last_text_->size())
         return false;
-    last_text_ = text;
-    return true;
+    return !text.empty() && text != LastText();
 }

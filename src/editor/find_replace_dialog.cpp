@@ -11,9 +11,19 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTabSwitchSteps = 30;
+
+// The steps the searches of one button may take with a regular expression: plenty for any
+// ordinary pattern, a bounded wait for one that would backtrack without end.
+constexpr long long kRegexBaseSteps = 20'000'000;
+constexpr long long kRegexStepsPerByte = 32;
+
+const char* const kTooComplex = "The regular expression is too complex to search this text, so "
+                                "the search was stopped and nothing was changed.";
 
 // Lengths and positions in the editor count UTF-8 bytes.
 int DocumentLength(const wxString& text) {
@@ -134,19 +144,49 @@ int find_replace_dialog::SearchFlags() const {
     return flags;
 }
 
-std::optional<find_replace_dialog::Match> find_replace_dialog::Search(int from, int to) const {
+bool find_replace_dialog::StartSearches() {
+    regex_.reset();
+    const SearchTab& tab = TabInView();
+    const wxString criteria = tab.criteria->GetValue();
+    if (!tab.regular_expressions->GetValue() || criteria.empty())
+        return true;
+    regex_.emplace(text::ToUtf8(criteria).value_or(std::string()), tab.match_case->GetValue(),
+                   kRegexBaseSteps + kRegexStepsPerByte * target->GetLength());
+    if (regex_->Error().empty())
+        return true;
+    Prompts::Current().ShowMessage(
+        "The regular expression is not valid: " + wxString::FromUTF8(regex_->Error()) + ".",
+        Prompts::kDefaultCaption);
+    return false;
+}
+
+bool find_replace_dialog::SearchStopped() const {
+    if (!regex_ || !regex_->TooComplex())
+        return false;
+    Prompts::Current().ShowMessage(kTooComplex, Prompts::kDefaultCaption);
+    return true;
+}
+
+std::optional<find_replace_dialog::Match> find_replace_dialog::Search(int from, int to) {
     const wxString criteria = TabInView().criteria->GetValue();
     const int length = target->GetLength();
     if (criteria.empty() || from < 0 || from > length)
         return std::nullopt;
+    if (regex_) {
+        // A forward search reads from just before its start: after a replacement the editor's
+        // text is contiguous there without moving what lies before.
+        const int base = to >= from ? std::max(0, from - 1) : 0;
+        const RegexSearch::Text text{target->GetRangePointer(base, length - base), base, length};
+        RegexSearch::Match match;
+        if (regex_->Find(text, from, to, &match) != RegexSearch::Outcome::Found)
+            return std::nullopt;
+        return Match{match.start, match.end};
+    }
     int match_end = 0;
     const int start = target->FindText(from, to, criteria, SearchFlags(), &match_end);
     if (start < 0)
         return std::nullopt;
-    // A regular expression selects what it matched; a plain search as much as the search text
-    // is long.
-    if (TabInView().regular_expressions->GetValue())
-        return Match{start, match_end};
+    // A plain search selects as much as the search text is long.
     return Match{start, start + DocumentLength(criteria)};
 }
 
@@ -174,17 +214,22 @@ void find_replace_dialog::SwitchTab(wxBookCtrlEvent& event) {
 }
 
 void find_replace_dialog::FindNextMatch(wxCommandEvent&) {
-    if (target)
-        FindNext();
+    if (!target || !StartSearches())
+        return;
+    FindNext();
+    SearchStopped();
 }
 
 void find_replace_dialog::ReplaceNextMatch(wxCommandEvent&) {
-    if (target && FindNext())
+    if (!target || !StartSearches())
+        return;
+    if (FindNext())
         target->ReplaceSelection(TabInView().replacement->GetValue());
+    SearchStopped();
 }
 
 void find_replace_dialog::ReplaceAll(wxCommandEvent&) {
-    if (!target)
+    if (!target || !StartSearches())
         return;
     const std::string replacement =
         text::ToUtf8(TabInView().replacement->GetValue()).value_or(std::string());
@@ -219,6 +264,13 @@ void find_replace_dialog::ReplaceAll(wxCommandEvent&) {
             }
         }
         target->EndUndoAction();
+        // A search stopped halfway takes back what it replaced, in one step as it was made.
+        if (regex_ && regex_->TooComplex()) {
+            if (count > 0)
+                target->Undo();
+            SearchStopped();
+            return;
+        }
         // As after replacing the last match in place: the caret at the end of its replacement.
         if (count > 0)
             target->SetSelection(previous_end, previous_end);
@@ -228,7 +280,7 @@ void find_replace_dialog::ReplaceAll(wxCommandEvent&) {
 }
 
 void find_replace_dialog::CountMatches(wxCommandEvent&) {
-    if (!target)
+    if (!target || !StartSearches())
         return;
     int count = 0;
     int position = 0;
@@ -237,6 +289,8 @@ void find_replace_dialog::CountMatches(wxCommandEvent&) {
         ++count;
         position = match->start + 1;
     }
+    if (SearchStopped())
+        return;
     Prompts::Current().ShowMessage(wxString::Format("%d occurences found", count),
                                    Prompts::kDefaultCaption);
 }

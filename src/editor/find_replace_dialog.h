@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/RegexSearch.h"
 #include "editor/snippet_stc.h"
 
 #include <wx/dialog.h>
@@ -67,9 +68,15 @@ private:
     void BuildReplaceTab(wxWindow* page);
     const SearchTab& TabInView() const;
     int SearchFlags() const;
+    // Readies the searches of one button for the tab in view: a regular expression is compiled
+    // once, and all its searches together get a number of steps that grows with the text. False,
+    // after telling the user, when the expression is not valid.
+    bool StartSearches();
+    // True, after telling the user, when a regular expression used up its steps.
+    bool SearchStopped() const;
     // The first match between `from` and `to` (backwards when `to` < `from`), extending over the
     // text matched by a regular expression, or the search text's length for a plain search.
-    std::optional<Match> Search(int from, int to) const;
+    std::optional<Match> Search(int from, int to);
     // Selects the next match in the direction the tab in view asks for; the match, if any.
     std::optional<Match> FindNext();
 
@@ -80,6 +87,8 @@ private:
     void CountMatches(wxCommandEvent& event);
     void CloseDialog(wxCommandEvent& event);
 
+    // The regular expression of the button being handled, if it searches for one.
+    std::optional<RegexSearch> regex_;
     wxNotebook* tabs_ = nullptr;
     SearchTab find_tab_;
     SearchTab replace_tab_;

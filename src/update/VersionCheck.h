@@ -32,7 +32,7 @@ bool DiffersFromThisVersion(std::string_view body);
 wxString FetchChangelog(const std::atomic<bool>* cancel = nullptr);
 
 // Changelog bytes as text. When the body was `cut` at the limit, a character whose bytes the cut
-// split is left out; other invalid bytes show as U+FFFD, so they never empty the text.
+// split is left out; other invalid bytes and NULs show as U+FFFD, so they never empty the text.
 wxString DecodeChangelog(std::string_view bytes, bool cut);
 
 } // namespace update

@@ -32,13 +32,32 @@ auto_update::auto_update(const wxString& changelog)
     Build(changelog);
 }
 
-auto_update::~auto_update() = default;
+auto_update::~auto_update() {
+    for (const wxWeakRef<wxTopLevelWindow>& window : watched_) {
+        if (window)
+            window->Unbind(wxEVT_ACTIVATE, &auto_update::OnOtherWindowActivated, this);
+    }
+}
 
 auto_update* auto_update::Open(const wxString* changelog) {
     auto* window = changelog ? new auto_update(*changelog) : new auto_update();
     window->MakeModal();
     window->Show(true);
+    // Shown while another window of the program has the focus (a start-up alert, the main
+    // window), a new window may open behind it.
+    window->BringToFront();
     return window;
+}
+
+void auto_update::BringToFront() {
+    Raise();
+    SetFocus();
+}
+
+void auto_update::OnOtherWindowActivated(wxActivateEvent& event) {
+    event.Skip();
+    if (event.GetActive() && disabler_)
+        CallAfter(&auto_update::BringToFront);
 }
 
 void auto_update::Build(const wxString& changelog) {
@@ -51,7 +70,16 @@ void auto_update::Build(const wxString& changelog) {
     new wxButton(this, wxID_CANCEL, "Cancel", wxPoint(415, 210));
 }
 
-void auto_update::MakeModal() { disabler_ = std::make_unique<wxWindowDisabler>(this); }
+void auto_update::MakeModal() {
+    disabler_ = std::make_unique<wxWindowDisabler>(this);
+    for (wxWindow* window : wxTopLevelWindows) {
+        auto* other = dynamic_cast<wxTopLevelWindow*>(window);
+        if (other == nullptr || other == this)
+            continue;
+        other->Bind(wxEVT_ACTIVATE, &auto_update::OnOtherWindowActivated, this);
+        watched_.emplace_back(other);
+    }
+}
 
 void auto_update::EndModalAndDestroy() {
     disabler_.reset();

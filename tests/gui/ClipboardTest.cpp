@@ -5,6 +5,7 @@
 #include "app/Interface.h"
 #include "clipboard/ClipLogger.h"
 #include "clipboard/ClipRecorder.h"
+#include "editor/snippet_stc.h"
 
 #include <wx/button.h>
 #include <wx/clipbrd.h>
@@ -209,4 +210,70 @@ TEST_F(ClipboardTest, AHungClipboardOwnerStallsNeitherTheWindowNorQuitting) {
     Command(ID_QUIT);
     EXPECT_TRUE(PumpUntil([&] { return !alive; }, 1000));
     frame_ = nullptr;
+}
+
+TEST_F(ClipboardTest, AHugeTextIsListedShortLeavesTheWindowAnsweringAndGoesBackWhole) {
+    outside_->Own("small");
+    OpenFrame();
+    WaitForPoll();
+    // Almost a megabyte from another program, the most xclip hands over here in one piece (the
+    // benchmark takes 50 MB, in pieces); a whole text of this size in the list froze the window.
+    std::string huge = "\n  first line of a huge text\n";
+    for (int line = 0; huge.size() < 1000000; ++line)
+        huge += "line " + std::to_string(line) + " of the huge text, and some more words\n";
+    outside_->Own(huge);
+
+    // While the owner is stopped before it has handed the text over, the window answers.
+    ASSERT_EQ(kill(outside_->LatestOwner(), SIGSTOP), 0);
+    const unsigned long polls = Watcher()->Polls();
+    int handled = 0;
+    for (int i = 0; i < 5; ++i) {
+        Log()->CallAfter([&handled] { ++handled; });
+        PumpUntil([&] { return handled > i; }, 1000);
+    }
+    EXPECT_EQ(handled, 5);
+    EXPECT_LE(Watcher()->Polls(), polls + 1);
+    ASSERT_EQ(kill(outside_->LatestOwner(), SIGCONT), 0);
+    WaitForPoll();
+
+    ASSERT_EQ(Entries().size(), 2u);
+    EXPECT_EQ(Entries()[1], wxString::FromUTF8("first line of a huge text \xE2\x80\xA6"));
+    EXPECT_EQ(*Log()->Entry(1).Text(), huge);
+    EXPECT_EQ(Watcher()->LastText(), huge);
+    // Polls of the same huge text log nothing more.
+    WaitForPoll();
+    EXPECT_EQ(Entries().size(), 2u);
+    // The next large text, from another program, is read whole too.
+    const std::string second = std::string(500000, 's');
+    Copy(second);
+    ASSERT_EQ(Entries().size(), 3u);
+    EXPECT_EQ(*Log()->Entry(2).Text(), second);
+
+    // Back on the clipboard whole, and logged again; the message shows its beginning.
+    prompts_->ExpectMessage();
+    DoubleClick(1);
+    EXPECT_EQ(LastShown().caption, "Success!");
+    const wxString message = LastShown().message;
+    EXPECT_TRUE(message.StartsWith("The following data bas heen copied to the clipboard:\n\n\n  "
+                                   "first line of a huge text\nline 0 of"))
+        << message.Left(200);
+    EXPECT_TRUE(message.EndsWith(" characters in all)")) << message.Right(200);
+    EXPECT_LT(message.length(), 1200u);
+    EXPECT_EQ(outside_->ReadText(), huge);
+    WaitForPoll();
+    ASSERT_EQ(Entries().size(), 4u);
+    EXPECT_EQ(*Log()->Entry(3).Text(), huge);
+
+    // Ten megabytes copied in the program's own editor are logged the same way.
+    std::string lines;
+    while (lines.size() < (10u << 20))
+        lines += std::string(99, 'e') + "\n";
+    snippet_stc* editor = Editor(0);
+    editor->SetText(wxString::FromUTF8(lines));
+    editor->SelectAll();
+    editor->Copy();
+    WaitForPoll();
+    ASSERT_EQ(Entries().size(), 5u);
+    EXPECT_EQ(Entries()[4], wxString(99, 'e') + wxString::FromUTF8(" \xE2\x80\xA6"));
+    EXPECT_EQ(*Log()->Entry(4).Text(), lines);
 }

@@ -2,6 +2,7 @@
 
 #include "app/CorvaneFrame.h"
 #include "app/Interface.h"
+#include "editor/RegexSearch.h"
 #include "editor/find_replace_dialog.h"
 #include "editor/panel_with_stc.h"
 #include "editor/snippet_stc.h"
@@ -298,4 +299,89 @@ TEST_F(FindReplaceTest, SwitchingTabsByMouseChangesHeightAndTitle) {
     EXPECT_EQ(Find()->GetSize().GetHeight(), height);
     EXPECT_EQ(Find()->GetTitle(), "Find");
     EXPECT_FALSE(Find()->replace_mode);
+}
+
+TEST_F(FindReplaceTest, RegularExpressionsFindWhatTheEditorsOwnSearchFinds) {
+    OpenFrame();
+    snippet_stc* editor = Editor(0);
+    editor->SetText(wxString::FromUTF8("int x = 1234; // Gr\xC3\xB6\xC3\x9F"
+                                       "e\r\nAb ab_c ab\rline$ (a) "
+                                       "[b] \\n\n\nfoo(bar, baz) foo  \nend"));
+    const std::string bytes(editor->GetCharacterPointer(), editor->GetLength());
+    const RegexSearch::Text text{bytes.data(), 0, editor->GetLength()};
+    const char* const patterns[] = {
+        "[0-9]+",       "ab",       "^a",
+        "b$",           "$",        "^",
+        "^$",           ".",        "a*",
+        "\\<a",         "b\\>",     "\\(a\\)b",
+        "\\(.\\).*\\1", "[^a-z ]+", "\\w+",
+        "\\s",          "\\d\\D",   "[]a]",
+        "[-b]",         "[a-c-e]",  "fo+?",
+        "o*?",          "x?",       "[ab]?",
+        "a??",          "a?*",      "\\x41",
+        "\\$",          "e\\$",     "(a)",
+        "Gr..e",        "\xC3\xB6", "[\xC3\xA4\xC3\xB6]",
+        "\xC3\x9F*e",   "\\.",      "a\\",
+        "\\\\",         " *$",      "[A-Z]",
+        "\\<[a-z]+\\>",
+    };
+    int compared = 0;
+    for (const char* pattern : patterns) {
+        for (const bool match_case : {false, true}) {
+            const int flags = wxSTC_FIND_REGEXP | (match_case ? wxSTC_FIND_MATCHCASE : 0);
+            for (int from = 0; from <= text.length; ++from) {
+                for (const int to : {text.length, 0}) {
+                    int editor_end = 0;
+                    const int editor_start =
+                        editor->FindText(from, to, wxString::FromUTF8(pattern), flags, &editor_end);
+                    RegexSearch search(pattern, match_case, 100'000'000);
+                    RegexSearch::Match match{-1, -1};
+                    const bool found =
+                        search.Find(text, from, to, &match) == RegexSearch::Outcome::Found;
+                    ASSERT_EQ(found, editor_start >= 0) << pattern << " " << from << "->" << to;
+                    if (found) {
+                        ASSERT_EQ(Range(match.start, match.end), Range(editor_start, editor_end))
+                            << pattern << " " << from << "->" << to;
+                    }
+                    ++compared;
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 5000);
+}
+
+TEST_F(FindReplaceTest, ARunawayExpressionIsStoppedAndAnInvalidOneIsNamed) {
+    const wxString start = "xb yb " + wxString(300, 'a');
+    snippet_stc* editor = Open(start, 0, true);
+    const wxString too_complex = "The regular expression is too complex to search this text, so "
+                                 "the search was stopped and nothing was changed.";
+    // The two cheap matches come first; then the run of a's, which would take minutes.
+    Set(Find()->ReplaceTab(), "a*a*a*a*b", "r", "Q");
+    EXPECT_EQ(PressForMessage(Dialog::ID_COUNT), too_complex);
+    EXPECT_EQ(PressForMessage(Dialog::ID_REPLACE_ALL), too_complex);
+    EXPECT_EQ(editor->GetText(), start);
+    editor->SetSelection(5, 6);
+    EXPECT_EQ(PressForMessage(Dialog::ID_REPLACE), too_complex);
+    EXPECT_EQ(editor->GetText(), start);
+    EXPECT_EQ(Selection(editor), Range(5, 6));
+    // Within its steps the same pattern works as before.
+    editor->SetText("xb yb aab");
+    EXPECT_EQ(PressForMessage(Dialog::ID_REPLACE_ALL), "3 occurences replaced");
+    EXPECT_EQ(editor->GetText(), "xQ yQ Q");
+
+    const std::pair<const char*, const char*> invalid[] = {
+        {"\\(", "The regular expression is not valid: Unmatched \\(."},
+        {"[", "The regular expression is not valid: Missing ]."},
+    };
+    for (const auto& [pattern, message] : invalid) {
+        Set(Find()->ReplaceTab(), pattern, "r", "Q");
+        for (int id : {Dialog::ID_COUNT, Dialog::ID_REPLACE_ALL, Dialog::ID_REPLACE})
+            EXPECT_EQ(PressForMessage(id), message) << pattern << " " << id;
+        EXPECT_EQ(editor->GetText(), "xQ yQ Q");
+    }
+    // Without "Use regular expressions" the same texts are searched for as they are.
+    editor->SetText("f(x[1]");
+    Set(Find()->ReplaceTab(), "[");
+    EXPECT_EQ(PressForMessage(Dialog::ID_COUNT), "1 occurences found");
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <gdk/gdkx.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -23,6 +25,12 @@ std::string TempFile(const char* what) {
     if (fd >= 0)
         close(fd);
     return name;
+}
+
+// The window that owns the clipboard, as the X server says now.
+::Window ClipboardOwner() {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    return XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False));
 }
 
 std::string ReadFile(const std::string& path) {
@@ -65,11 +73,15 @@ OutsideClipboard::~OutsideClipboard() {
 void OutsideClipboard::StartOwner(const std::vector<std::string>& argv, const std::string& ready) {
     const std::string output = TempFile("clip-owner");
     files_.push_back(output);
+    const ::Window before = ClipboardOwner();
     const pid_t pid = Spawn(argv, output);
     ASSERT_GT(pid, 0);
     owners_.push_back(pid);
     const auto deadline = std::chrono::steady_clock::now() + kTimeout;
-    while (ReadFile(output).find(ready) == std::string::npos) {
+    // xclip says it is ready before its request to own the clipboard has left it: the owner the
+    // X server names must have changed too.
+    while (ReadFile(output).find(ready) == std::string::npos || ClipboardOwner() == before ||
+           ClipboardOwner() == None) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline) << argv[0] << " did not take over";
         ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << argv[0] << " ended early";
         // The previous owner may be this program, which must answer while the new one starts.

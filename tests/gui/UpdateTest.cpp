@@ -11,9 +11,31 @@
 #include <wx/stopwatch.h>
 #include <wx/textctrl.h>
 
+// Last: X's headers define names (None, Status) that would clash with the ones above.
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
 namespace {
 
 using Strings = std::vector<wxString>;
+using namespace std::string_literals;
+
+// Where the X server stacks a top-level window among the root's children: higher is in front.
+int StackingPlace(wxTopLevelWindow* window) {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    const ::Window wanted = gdk_x11_window_get_xid(gtk_widget_get_window(window->GetHandle()));
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    int place = -1;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count; ++i) {
+            if (children[i] == wanted)
+                place = static_cast<int>(i);
+        }
+        XFree(children);
+    }
+    return place;
+}
 
 // The start-up version check and the update window, against update-service answers of the
 // test's own on the private nginx.
@@ -132,6 +154,36 @@ TEST_F(UpdateTest, AnotherVersionOpensTheModalWindowThenAddsTheMenu) {
     EXPECT_EQ(prompts_->OpenedUrls(),
               (Strings{answers.BaseUrl() + "/download.php", answers.BaseUrl() + "/download.php"}));
     EXPECT_EQ(MenuTitles().back(), "Update Available!");
+}
+
+TEST_F(UpdateTest, TheWindowComesToTheFrontWithItsWholeChangelog) {
+    UpdateAnswers answers;
+    answers.SetVersion("2.1.1a-linux\n");
+    // One NUL made the text field refuse the whole text.
+    answers.SetChangelog("2.2:\n\0fixed a crash\n"s);
+    OpenFrame();
+    // The main window has the focus, as after a start-up alert closed.
+    frame_->Raise();
+    ASSERT_TRUE(PumpUntil([&] { return frame_->IsActive(); }));
+    EXPECT_TRUE(Check()->Announced());
+    ASSERT_EQ(Windows().size(), 1u);
+    auto_update* window = Windows()[0];
+    EXPECT_EQ(Changelog(window), wxString::FromUTF8("2.2:\n\xEF\xBF\xBD"
+                                                    "fixed a crash\n"));
+    EXPECT_TRUE(PumpUntil([&] { return window->IsActive(); }));
+    EXPECT_GT(StackingPlace(window), StackingPlace(frame_));
+
+    // The disabled main window brought to the front (a window manager does that when an alert
+    // closes) hands the front back.
+    frame_->Raise();
+    EXPECT_TRUE(PumpUntil(
+        [&] { return window->IsActive() && StackingPlace(window) > StackingPlace(frame_); }));
+    Press(window, wxID_CANCEL);
+    Pump();
+    // Once it is closed, the main window comes to the front as it should.
+    frame_->Raise();
+    EXPECT_TRUE(PumpUntil([&] { return frame_->IsActive(); }));
+    EXPECT_TRUE(frame_->IsEnabled());
 }
 
 TEST_F(UpdateTest, SilentServiceNeitherHoldsTheWindowNorTheQuit) {

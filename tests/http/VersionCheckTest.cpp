@@ -50,6 +50,10 @@ TEST(VersionCheckTest, ChangelogShowsItsFirstThousandBytesWithoutBrokenCharacter
     EXPECT_TRUE(broken.StartsWith("fixed ")) << broken;
     EXPECT_TRUE(broken.EndsWith(" crash\n")) << broken;
     EXPECT_NE(broken.Find(wxUniChar(0xFFFD)), wxNOT_FOUND) << broken;
+    // A NUL too: the text field would refuse the whole text.
+    answers.SetChangelog(std::string("before\0after", 12));
+    EXPECT_EQ(update::FetchChangelog(), wxString::FromUTF8("before\xEF\xBF\xBD"
+                                                           "after"));
 
     ScopedEnv refused("CORVANE_UPDATE_HOST", RefusingHost());
     EXPECT_EQ(update::FetchChangelog(), "");
