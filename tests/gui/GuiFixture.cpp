@@ -3,6 +3,7 @@
 #include "app/CorvaneFrame.h"
 #include "app/Interface.h"
 #include "editor/panel_with_stc.h"
+#include "support/TestDatabase.h"
 
 #include <wx/app.h>
 #include <wx/aui/auibook.h>
@@ -17,6 +18,8 @@ void GuiTest::SetUp() {
     // Every test starts with an empty local store.
     wxFileName::Rmdir("snippets", wxPATH_RMDIR_RECURSIVE);
     wxFileName::Mkdir("snippets");
+    // ...and logged out: an address an earlier test remembered would log its user in at start.
+    TestDatabase().Exec("DELETE FROM remember");
 }
 
 void GuiTest::TearDown() {
