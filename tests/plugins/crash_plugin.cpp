@@ -9,7 +9,9 @@ namespace {
 int* volatile nowhere = nullptr;
 } // namespace
 
-CORVANE_PLUGIN_EXPORT void CorvanePluginMain(const char*, PluginSnippet) {
+CORVANE_PLUGIN_EXPORT __attribute__((no_sanitize("undefined"))) void
+CorvanePluginMain(const char*, PluginSnippet) {
+    // Not checked by the sanitizers either: the write must reach the processor and fault.
 #ifdef CRASH_BY_EXIT
     std::exit(3);
 #else
