@@ -220,11 +220,15 @@ TEST_F(RecoveryTest, KillNineAfterTypingIntoThreePagesLosesNothing) {
     EXPECT_EQ(Updates(), 1u);
     EXPECT_EQ(db_.Query("SELECT content FROM snippets WHERE sid = " + sid),
               TestDatabase::Rows{{"cloud start +first+child"}});
+    // The file changed after the crash: Save asks before it overwrites.
+    WriteFile("snippets/C/latin", "changed after the crash");
     Select(2);
+    prompts_->AnswerYesNo(true);
     Command(ID_SAVE);
+    ASSERT_EQ(prompts_->History().size(), 1u);
+    EXPECT_TRUE(prompts_->History()[0].message.Contains("changed on disk"));
     EXPECT_EQ(ReadFile("snippets/C/latin"), "caf\xE9\n +first+child");
     EXPECT_EQ(Captions(), (std::vector<wxString>{"*New Snippet", "Cloud one", "latin"}));
-    EXPECT_TRUE(prompts_->History().empty());
 }
 
 TEST_F(RecoveryTest, APluginThatEndsTheProgramLosesNoTextTypedBeforeIt) {
