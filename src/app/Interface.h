@@ -9,8 +9,8 @@
 
 class ClipLogger;
 class ClipRecorder;
-class PageRecovery;
 class Database;
+class PageRecovery;
 class SharedSnippetsPage;
 class SnippetBrowser;
 class panel_with_stc;
