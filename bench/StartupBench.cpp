@@ -3,12 +3,17 @@
 // its window (CORVANE_EXIT_WHEN_IDLE), in a scratch working directory holding icons/. Prints the
 // medians and their ratio, and whether the program reached the database.
 //
-//   startup_bench [--runs N] [--unreachable] [--silent-update]
+//   startup_bench [--runs N] [--unreachable] [--silent-update] [--recovered]
+//
+// --recovered compares the program with itself instead: starting with an empty recovery store
+// against starting with 20 unsaved pages of 1 MB each to restore (target: at most 1.10).
 //
 // The database is what the environment says (CORVANE_DB_HOST, CORVANE_DB_PORT); --unreachable
 // points the program at a closed port instead. The update service is CORVANE_UPDATE_HOST (the
 // private nginx of scripts/services.sh answers the current version); --silent-update points the
 // program at a socket of this benchmark that accepts connections and never answers.
+#include "storage/RecoveryStore.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -54,6 +59,36 @@ struct Run {
     double ms;
     std::string stderr_text;
 };
+
+constexpr int kRecoveredPages = 20;
+constexpr size_t kRecoveredPageBytes = 1 << 20;
+
+// A recovery store in `dir` as a session with kRecoveredPages unsaved pages of about 1 MB of code
+// each leaves it; false when it cannot be written.
+bool WriteRecoveredPages(const std::string& dir) {
+    namespace fs = std::filesystem;
+    const fs::path store = fs::path(dir) / recovery::kDirectory;
+    std::error_code error;
+    fs::create_directories(store, error);
+    recovery::Index index;
+    for (int page = 1; page <= kRecoveredPages; ++page) {
+        recovery::PageRecord record;
+        record.caption = wxString::Format("Snippet %d", page);
+        record.kind = "new-snippet";
+        record.title = "New Snippet";
+        for (int line = 0; record.text.size() < kRecoveredPageBytes; ++line) {
+            record.text += "    total += weigh(items[" + std::to_string(line) + "], \"page " +
+                           std::to_string(page) + "\"); // running sum\n";
+        }
+        const auto id = static_cast<recovery::EntryId>(page);
+        std::ofstream(store / ("page-" + std::to_string(id)), std::ios::binary)
+            << recovery::EncodeRecord(record);
+        index.open.push_back(id);
+    }
+    index.selected = index.open.back();
+    std::ofstream(store / "index", std::ios::binary) << recovery::EncodeIndex(index);
+    return !error && fs::exists(store / "index");
+}
 
 // Launches `program` in `dir` and waits for it; nothing when it failed or timed out.
 std::optional<Run> Launch(const std::string& program, const std::string& dir,
@@ -103,7 +138,7 @@ double Median(std::vector<double> values) {
 void Usage() {
     std::fprintf(stderr,
                  "usage: startup_bench [--runs N (>= %d, default %d)] [--unreachable] "
-                 "[--silent-update]\n",
+                 "[--silent-update] [--recovered]\n",
                  kMinimumRuns, kDefaultRuns);
 }
 
@@ -128,6 +163,7 @@ int main(int argc, char** argv) {
     int runs = kDefaultRuns;
     bool unreachable = false;
     bool silent_update = false;
+    bool recovered = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::atoi(argv[++i]);
@@ -135,6 +171,8 @@ int main(int argc, char** argv) {
             unreachable = true;
         } else if (std::strcmp(argv[i], "--silent-update") == 0) {
             silent_update = true;
+        } else if (std::strcmp(argv[i], "--recovered") == 0) {
+            recovered = true;
         } else {
             Usage();
             return 2;
@@ -157,10 +195,20 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string dir = templ;
+    // The second side starts in a directory of its own: with the recovery store, or the same.
+    const std::string dirs[] = {dir + "/first", dir + "/second"};
     std::error_code error;
-    fs::create_directory_symlink(CORVANE_ICONS_DIR, dir + "/icons", error);
-    if (error) {
-        std::fprintf(stderr, "cannot link icons/: %s\n", error.message().c_str());
+    for (const std::string& side : dirs) {
+        fs::create_directory(side, error);
+        if (!error)
+            fs::create_directory_symlink(CORVANE_ICONS_DIR, side + "/icons", error);
+        if (error) {
+            std::fprintf(stderr, "cannot link icons/: %s\n", error.message().c_str());
+            return 1;
+        }
+    }
+    if (recovered && !WriteRecoveredPages(dirs[1])) {
+        std::fprintf(stderr, "cannot write the recovery store\n");
         return 1;
     }
     const std::string err_file = dir + "/stderr.txt";
@@ -180,7 +228,7 @@ int main(int argc, char** argv) {
     on_alarm.sa_handler = KillChild;
     sigaction(SIGALRM, &on_alarm, nullptr);
 
-    const std::string programs[] = {BARE_FRAME_PATH, CORVANE_PATH};
+    const std::string programs[] = {recovered ? CORVANE_PATH : BARE_FRAME_PATH, CORVANE_PATH};
     std::vector<double> times[2];
     int db_failures = 0;
     bool ok = true;
@@ -189,7 +237,7 @@ int main(int argc, char** argv) {
         // Alternating the order keeps slow drifts of the machine off one side.
         for (int k = 0; ok && k < 2; ++k) {
             const int which = round % 2 == 0 ? k : 1 - k;
-            const std::optional<Run> run = Launch(programs[which], dir, err_file);
+            const std::optional<Run> run = Launch(programs[which], dirs[which], err_file);
             if (!run) {
                 ok = false;
                 break;
@@ -212,13 +260,14 @@ int main(int argc, char** argv) {
     const char* port = std::getenv("CORVANE_DB_PORT");
     std::printf("start-up until the first idle moment, median of %d launches on display %s\n", runs,
                 display);
-    std::printf("  bare frame  %8.1f ms  (min %.1f, max %.1f)\n", bare,
-                *std::min_element(times[0].begin(), times[0].end()),
+    std::printf("  %-10s  %8.1f ms  (min %.1f, max %.1f)\n", recovered ? "no pages" : "bare frame",
+                bare, *std::min_element(times[0].begin(), times[0].end()),
                 *std::max_element(times[0].begin(), times[0].end()));
-    std::printf("  Corvane     %8.1f ms  (min %.1f, max %.1f)\n", corvane,
-                *std::min_element(times[1].begin(), times[1].end()),
+    std::printf("  %-10s  %8.1f ms  (min %.1f, max %.1f)\n", recovered ? "20 x 1 MB" : "Corvane",
+                corvane, *std::min_element(times[1].begin(), times[1].end()),
                 *std::max_element(times[1].begin(), times[1].end()));
-    std::printf("  ratio       %8.2f     (target: at most 1.50)\n", corvane / bare);
+    std::printf("  ratio       %8.2f     (target: at most %s)\n", corvane / bare,
+                recovered ? "1.10, restoring 20 unsaved pages of 1 MB" : "1.50");
     std::printf("  database    %s:%s %s\n", host ? host : "(build default host)",
                 port ? port : "(default port)",
                 db_failures == 0      ? "reachable in every launch"

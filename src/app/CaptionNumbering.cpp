@@ -10,3 +10,9 @@ wxString NumberedCaption(const wxString& title, const std::vector<wxString>& cap
         return title;
     return wxString::Format("%s %d", title, count);
 }
+
+wxString MarkedCaption(const wxString& caption) { return "*" + caption; }
+
+wxString UnmarkedCaption(const wxString& shown) {
+    return shown.StartsWith("*") ? shown.Mid(1) : shown;
+}

@@ -2,6 +2,7 @@
 
 #include "account/Accounts.h"
 #include "app/Interface.h"
+#include "app/PageRecovery.h"
 #include "app/Platform.h"
 #include "app/ProcessLifetime.h"
 #include "app/Prompts.h"
@@ -63,6 +64,7 @@ wxBEGIN_EVENT_TABLE(CorvaneFrame, wxFrame)
     EVT_MENU(ID_SAVE_ALL, CorvaneFrame::OnSaveAll)
     EVT_MENU(ID_SAVE_AS, CorvaneFrame::OnSaveAs)
     EVT_MENU(ID_SAVE_LOCAL, CorvaneFrame::OnSaveLocal)
+    EVT_MENU(ID_REOPEN_CLOSED_PAGE, CorvaneFrame::OnReopenClosedPage)
     EVT_MENU(wxID_UNDO, CorvaneFrame::OnUndo)
     EVT_MENU(wxID_REDO, CorvaneFrame::OnRedo)
     EVT_MENU(wxID_CUT, CorvaneFrame::OnCut)
@@ -123,6 +125,7 @@ void CorvaneFrame::BuildMenuBar() {
     AppendItem(file, ID_SAVE_ALL, "Sa&ve All");
     AppendItem(file, ID_SAVE_AS, "Save &As");
     AppendItem(file, ID_SAVE_LOCAL, "Save &Local");
+    AppendItem(file, ID_REOPEN_CLOSED_PAGE, "Reopen Closed Page\tCtrl-Shift-T");
     file->AppendSeparator();
     AppendItem(file, ID_QUIT, "&Quit\tAlt-F4");
 
@@ -244,9 +247,16 @@ void CorvaneFrame::AddUpdateMenu() {
     GetMenuBar()->Append(update, "Update Available!");
 }
 
-void CorvaneFrame::OnClose(wxCloseEvent&) { Destroy(); }
+// Ending asks nothing: the unsaved pages are kept for the next start.
+void CorvaneFrame::OnClose(wxCloseEvent&) {
+    workspace_->Recovery().WriteNow(true);
+    Destroy();
+}
 
-void CorvaneFrame::OnQuit(wxCommandEvent&) { Destroy(); }
+void CorvaneFrame::OnQuit(wxCommandEvent&) {
+    workspace_->Recovery().WriteNow(true);
+    Destroy();
+}
 
 void CorvaneFrame::OnNew(wxCommandEvent&) {
     wxString title = "New Snippet";
@@ -265,6 +275,10 @@ void CorvaneFrame::OnSaveAll(wxCommandEvent&) {
 void CorvaneFrame::OnSaveAs(wxCommandEvent&) { workspace_->SaveToCloud(); }
 
 void CorvaneFrame::OnSaveLocal(wxCommandEvent&) { workspace_->SaveToFile("", ""); }
+
+void CorvaneFrame::OnReopenClosedPage(wxCommandEvent&) {
+    workspace_->Recovery().ReopenClosedPage();
+}
 
 void CorvaneFrame::OnUndo(wxCommandEvent&) {
     if (wxTextEntry* field = FocusedTextField())
@@ -408,6 +422,11 @@ void CorvaneFrame::OnCharHook(wxKeyEvent& event) {
     // The focused window gets a key before the menus do: the editor would take Ctrl-U (lower
     // case) and other keys of its own, and a plug-in bound to them could never run.
     const int modifiers = event.GetModifiers() & (wxMOD_ALT | wxMOD_CONTROL | wxMOD_SHIFT);
+    // The editor copies the line on Ctrl-Shift-T.
+    if (modifiers == (wxMOD_CONTROL | wxMOD_SHIFT) && event.GetKeyCode() == 'T') {
+        workspace_->Recovery().ReopenClosedPage();
+        return;
+    }
     for (const wxAcceleratorEntry& key : plugin_keys_) {
         if (key.GetFlags() == modifiers && key.GetKeyCode() == event.GetKeyCode()) {
             wxCommandEvent command(wxEVT_MENU, key.GetCommand());

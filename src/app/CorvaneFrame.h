@@ -14,6 +14,8 @@ class find_replace_dialog;
 
 // Command identifiers of the main window (stock ids where the toolkit has one).
 enum {
+    // Below the frame's 1001 to 1019, since plug-ins take 1020 upward without bound.
+    ID_REOPEN_CLOSED_PAGE = 990,
     ID_SAVE_ALL = 1001,
     ID_SAVE = 1002,
     ID_SAVE_LOCAL = 1003,
@@ -60,6 +62,7 @@ public:
     void OnSaveAll(wxCommandEvent& event);
     void OnSaveAs(wxCommandEvent& event);
     void OnSaveLocal(wxCommandEvent& event);
+    void OnReopenClosedPage(wxCommandEvent& event);
     void OnUndo(wxCommandEvent& event);
     void OnRedo(wxCommandEvent& event);
     void OnCut(wxCommandEvent& event);

@@ -2,6 +2,7 @@
 
 #include "account/Accounts.h"
 #include "app/CaptionNumbering.h"
+#include "app/PageRecovery.h"
 #include "browse/SharedSnippetsPage.h"
 #include "browse/SnippetBrowser.h"
 #include "browse/public_browser.h"
@@ -50,9 +51,13 @@ Interface::Interface(wxWindow* parent, Database* connection)
     notebook_ =
         new wxAuiNotebook(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxAUI_NB_DEFAULT_STYLE);
 
-    wxString title = "New Snippet";
-    wxString empty_path, empty_content, empty_sid;
-    OpenSnippetPage(title, empty_path, empty_content, empty_sid, false);
+    // The unsaved pages of the last session come back in place of the first empty page.
+    recovery_ = std::make_unique<PageRecovery>(*this);
+    if (!recovery_->RestorePages()) {
+        wxString title = "New Snippet";
+        wxString empty_path, empty_content, empty_sid;
+        OpenSnippetPage(title, empty_path, empty_content, empty_sid, false);
+    }
 
     clip_logger_ = std::make_unique<ClipLogger>(clip_log_);
     clip_logger_->Run();
@@ -77,7 +82,10 @@ Interface::Interface(wxWindow* parent, Database* connection)
     SetSizer(columns);
 }
 
-Interface::~Interface() = default;
+Interface::~Interface() {
+    // The pages are still there: what changed since the last write is kept for the next start.
+    recovery_->WriteNow(true);
+}
 
 void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& content, wxString& sid,
                                 bool read_only, const wxString& language) {
@@ -92,7 +100,7 @@ void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& conte
     std::vector<wxString> captions;
     captions.reserve(notebook_->GetPageCount());
     for (size_t i = 0; i < notebook_->GetPageCount(); ++i)
-        captions.push_back(notebook_->GetPageText(i));
+        captions.push_back(PageCaption(i));
     title = NumberedCaption(title, captions);
 
     if (path.empty() && content.empty() && sid.empty())
@@ -102,11 +110,14 @@ void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& conte
         if (const std::optional<local_store::FileText> file = local_store::ReadFile(path)) {
             editor->SetSnippetText(file->text);
             page->encoding = file->encoding;
+            page->baseline = file->stamp;
         }
         page->path = path;
     }
     page->stc = editor;
     editor->AppendSnippetText(content);
+    if (!sid.empty())
+        page->baseline.fingerprint = recovery::ContentFingerprint(content);
     // The opened text is where editing starts: Undo must not take it away again.
     editor->EmptyUndoBuffer();
     if (read_only) {
@@ -128,10 +139,38 @@ void Interface::OpenCloudSnippet(const snippet_info& info) {
     OpenSnippetPage(title, path, content, sid, info.is_public, info.language);
 }
 
+wxString Interface::PageCaption(size_t index) const {
+    const wxString shown = notebook_->GetPageText(index);
+    const panel_with_stc* page = EditorPage(index);
+    return page != nullptr && page->caption_marked ? UnmarkedCaption(shown) : shown;
+}
+
+void Interface::SetPageCaption(size_t index, const wxString& caption) {
+    const panel_with_stc* page = EditorPage(index);
+    notebook_->SetPageText(index, page != nullptr && page->caption_marked ? MarkedCaption(caption)
+                                                                          : caption);
+}
+
+void Interface::RefreshCaption(size_t index) {
+    panel_with_stc* page = EditorPage(index);
+    if (page == nullptr || page->HasUnsavedText() == page->caption_marked)
+        return;
+    const wxString caption = PageCaption(index);
+    page->caption_marked = !page->caption_marked;
+    SetPageCaption(index, caption);
+}
+
+void Interface::PageSaved(panel_with_stc* page) { recovery_->PageSaved(page); }
+
 panel_with_stc* Interface::EditorPage(size_t index) const {
     if (index >= notebook_->GetPageCount())
         return nullptr;
     return dynamic_cast<panel_with_stc*>(notebook_->GetPage(index));
+}
+
+panel_with_stc* Interface::LoadedPage(size_t index) {
+    panel_with_stc* page = EditorPage(index);
+    return page == nullptr || recovery_->Load(page) ? page : nullptr;
 }
 
 wxString Interface::PageKind(size_t index) const {
@@ -151,7 +190,7 @@ snippet_stc* Interface::CurrentEditor() {
     const int selected = notebook_->GetSelection();
     if (selected == wxNOT_FOUND)
         return nullptr;
-    const panel_with_stc* page = EditorPage(static_cast<size_t>(selected));
+    const panel_with_stc* page = LoadedPage(static_cast<size_t>(selected));
     if (page == nullptr)
         return nullptr;
     if (page->kind == "public-browser") {

@@ -10,6 +10,7 @@
 class ClipLogger;
 class ClipRecorder;
 class Database;
+class PageRecovery;
 class SharedSnippetsPage;
 class SnippetBrowser;
 class panel_with_stc;
@@ -59,9 +60,23 @@ public:
     // open page reused.
     void ShowSharedSnippets();
 
+    // A page's caption as the user named it, without the unsaved-changes marker; setting it keeps
+    // the marker. Every caption is read and set through these.
+    wxString PageCaption(size_t index) const;
+    void SetPageCaption(size_t index, const wxString& caption);
+    // Shows or hides the marker as the page has unsaved text or not.
+    void RefreshCaption(size_t index);
+    // The page's text is now in its file or cloud row.
+    void PageSaved(panel_with_stc* page);
+    // Keeps unsaved pages for the next start, and closed ones for Reopen Closed Page.
+    PageRecovery& Recovery() { return *recovery_; }
+
     // Pages by index and kind.
     wxAuiNotebook* Notebook() const { return notebook_; }
     panel_with_stc* EditorPage(size_t index) const;
+    // The same, with its editor: a restored page gets its editor and text now. Null when there is
+    // no such page, or when its text cannot be read.
+    panel_with_stc* LoadedPage(size_t index);
     wxString PageKind(size_t index) const;
     // Index of the first page of that kind, or -1.
     int FindPage(const wxString& kind) const;
@@ -107,6 +122,7 @@ private:
     wxWeakRef<SharedSnippetsPage> shared_page_;
     // Stops before the list it fills is destroyed with the panel's children.
     std::unique_ptr<ClipLogger> clip_logger_;
+    std::unique_ptr<PageRecovery> recovery_;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -47,6 +47,10 @@ void snippet_stc::ColourAsCpp() {
     SetKeyWords(0, editor_style::Keywords());
 }
 
+wxString snippet_stc::ColouredAs() const {
+    return colouring_ != nullptr ? wxString::FromUTF8(colouring_->name) : wxString();
+}
+
 void snippet_stc::ColourAs(const wxString& name) {
     const languages::Language* language = languages::Find(name);
     if (language == colouring_)

@@ -19,6 +19,8 @@ public:
     // language): its lexer and keywords, in the palette C/C++ uses. C, C++, an empty name and
     // every name the language table does not know get the C/C++ setup every editor starts with.
     void ColourAs(const wxString& language);
+    // The name of the language the text is coloured as; empty for the C/C++ setup.
+    wxString ColouredAs() const;
 
     // The whole text, NULs included: the control's own text accessors stop at the first NUL, so a
     // snippet holding one would be cut short when opened or saved.

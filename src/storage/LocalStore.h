@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The local snippet store: plain files below ./snippets/, the first directory level naming the
@@ -92,9 +93,22 @@ void Walk(const wxString& directory, const Handle& parent, Visit&& visit) {
 // every byte the user did not edit as it was.
 enum class Encoding { Utf8, Latin1 };
 
+// What a file held when the program last read or wrote it: enough to tell later whether somebody
+// else changed it meanwhile (a mere touch, same bytes, is no change).
+struct FileStamp {
+    unsigned long long size = 0;
+    long long modified_ns = 0;
+    unsigned long long fingerprint = 0; // Fingerprint of the bytes
+};
+
+// A fast 64-bit fingerprint of bytes: equal bytes give equal values, and a change (a cut, a
+// flipped bit) almost surely changes it. No protection against deliberate collisions.
+unsigned long long Fingerprint(std::string_view bytes);
+
 struct FileText {
     wxString text;
     Encoding encoding = Encoding::Utf8;
+    FileStamp stamp;
 };
 
 // True when the path exists but is neither a regular file nor a directory (links followed): a
@@ -114,5 +128,14 @@ std::optional<std::string> ReadBytes(const wxString& path);
 std::optional<wxString> ReadText(const wxString& path);
 bool WriteText(const wxString& path, const wxString& text, Encoding encoding, wxString* error);
 bool WriteText(const wxString& path, const wxString& text, wxString* error);
+// The same safe write for bytes: a temporary file beside the target, flushed to the disk, renamed
+// over the target, and the directory flushed, so that a power cut leaves the old or the new file.
+bool WriteBytes(const wxString& path, std::string_view bytes, wxString* error);
+
+// The stamp of a file just written with these bytes; nothing when it cannot be looked at.
+std::optional<FileStamp> StampWritten(const wxString& path, std::string_view bytes);
+// Whether the file still holds what `stamp` describes. A file that is gone counts as unchanged:
+// writing it again overwrites nobody's text.
+bool ChangedSince(const wxString& path, const FileStamp& stamp);
 
 } // namespace local_store

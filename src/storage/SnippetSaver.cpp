@@ -7,6 +7,7 @@
 #include "editor/snippet_stc.h"
 #include "storage/Database.h"
 #include "storage/LocalStore.h"
+#include "storage/RecoveryStore.h"
 #include "storage/SaveDirectory.h"
 #include "storage/Statements.h"
 #include "storage/cloud_or_local.h"
@@ -20,7 +21,7 @@ panel_with_stc* SnippetSaver::SavablePage(int index) const {
     wxAuiNotebook* notebook = workspace_.Notebook();
     if (index < 0 || static_cast<size_t>(index) >= notebook->GetPageCount())
         return nullptr;
-    panel_with_stc* page = workspace_.EditorPage(static_cast<size_t>(index));
+    panel_with_stc* page = workspace_.LoadedPage(static_cast<size_t>(index));
     if (page == nullptr || page->stc == nullptr)
         return nullptr; // the public search page and the login and registration forms
     return page;
@@ -45,15 +46,21 @@ bool SnippetSaver::WritePage(panel_with_stc* page, const wxString& path) {
     // A file read as one byte per character is written back that way, so bytes the user did not
     // edit stay as they were; only characters that encoding cannot hold make it UTF-8.
     local_store::Encoding encoding = page->encoding;
-    const bool encoding_changed = !local_store::Encode(text, encoding).has_value();
-    if (encoding_changed)
+    std::optional<std::string> bytes = local_store::Encode(text, encoding);
+    const bool encoding_changed = !bytes.has_value();
+    if (encoding_changed) {
         encoding = local_store::Encoding::Utf8;
+        bytes = local_store::Encode(text, encoding);
+    }
     wxString error;
-    if (!local_store::WriteText(path, text, encoding, &error)) {
-        ReportFailure("The snippet could not be saved to \"" + path + "\".", error);
+    if (!bytes || !local_store::WriteBytes(path, *bytes, &error)) {
+        ReportFailure("The snippet could not be saved to \"" + path + "\".",
+                      bytes ? error : wxString("the text holds characters that cannot be stored"));
         return false;
     }
     page->encoding = encoding;
+    page->baseline = local_store::StampWritten(path, *bytes).value_or(local_store::FileStamp());
+    workspace_.PageSaved(page);
     if (encoding_changed) {
         Prompts::Current().ShowMessage(
             "\"" + path +
@@ -64,6 +71,42 @@ bool SnippetSaver::WritePage(panel_with_stc* page, const wxString& path) {
     return true;
 }
 
+bool SnippetSaver::MayOverwrite(panel_with_stc* page, int index) {
+    if (!page->restored)
+        return true;
+    bool changed = false;
+    wxString what;
+    if (!page->path.empty()) {
+        changed = local_store::ChangedSince(page->path, page->baseline);
+        what = "\"" + page->path + "\" changed on disk";
+    } else if (Database* db = workspace_.Connection()) {
+        const auto row =
+            db->FirstRow(statements::OpenSnippet(page->stc->info.sid), Fetch::Streamed);
+        if (!row && !db->LastError().empty()) {
+            ReportCloudFailure("Whether somebody changed the snippet meanwhile could not be "
+                               "checked: " +
+                               db->LastError());
+            return false;
+        }
+        // A row that is gone is said by the save itself.
+        changed = row && row->size() > 1 &&
+                  recovery::ContentFingerprint((*row)[1]) != page->baseline.fingerprint;
+        what = "The cloud snippet \"" + page->stc->info.title +
+               "\" was changed, here or on another computer,";
+    }
+    if (!changed)
+        return true;
+    if (Prompts::Current().AskYesNo(what + " after this page last read or saved it. Saving now "
+                                           "would replace those changes with this page's text."
+                                           "\n\nOverwrite the changes? Choose No to save the page "
+                                           "somewhere else.",
+                                    "Confirm"))
+        return true;
+    workspace_.Notebook()->SetSelection(static_cast<size_t>(index));
+    SaveToCloud();
+    return false;
+}
+
 void SnippetSaver::SaveSnippet(int index) {
     if (index == -1)
         index = workspace_.Notebook()->GetSelection();
@@ -72,14 +115,15 @@ void SnippetSaver::SaveSnippet(int index) {
         return;
 
     if (!page->path.empty()) {
-        WritePage(page, page->path);
+        if (MayOverwrite(page, index))
+            WritePage(page, page->path);
         return;
     }
 
     // A page that is neither new nor bound to a file or a cloud row (a save whose file dialog
     // was cancelled, a row that no longer exists) has nowhere to go yet: ask, like a new one.
     if (page->kind != "new-snippet" && statements::IsId(page->stc->info.sid)) {
-        if (UpdateCloudRow(page))
+        if (!MayOverwrite(page, index) || UpdateCloudRow(page))
             return;
         // The row is gone: the text goes wherever the user chooses now.
         page->stc->info.sid.clear();
@@ -108,8 +152,11 @@ bool SnippetSaver::UpdateCloudRow(panel_with_stc* page) {
     }
     // The server reports only changed rows unless asked, and a save of unchanged text changes
     // none; the rows it matched tell whether the snippet still exists.
-    if (db->MatchedRows().value_or(1) > 0)
+    if (db->MatchedRows().value_or(1) > 0) {
+        page->baseline.fingerprint = recovery::ContentFingerprint(page->stc->SnippetText());
+        workspace_.PageSaved(page);
         return true;
+    }
     Prompts::Current().ShowMessage(
         "The cloud snippet of this page no longer exists: it was deleted, here or on another "
         "computer. Nothing was saved.\n\nChoose where to save the text now.",
@@ -199,6 +246,8 @@ bool SnippetSaver::InsertCloudRow(panel_with_stc* page, const wxString& uid,
     }
     if (!sid.empty())
         page->stc->info.sid = sid;
+    page->baseline.fingerprint = recovery::ContentFingerprint(content);
+    workspace_.PageSaved(page);
     return true;
 }
 
@@ -224,9 +273,9 @@ bool SnippetSaver::SaveToFile(const wxString& subdirectory, const wxString& file
                     page->path = *chosen;
                     page->stc->ColourAs(local_store::LanguageOfPath(*chosen));
                     page->stc->info.sid.clear();
-                    wxAuiNotebook* notebook = workspace_.Notebook();
-                    notebook->SetPageText(static_cast<size_t>(notebook->GetSelection()),
-                                          wxFileName(*chosen).GetFullName());
+                    workspace_.SetPageCaption(
+                        static_cast<size_t>(workspace_.Notebook()->GetSelection()),
+                        wxFileName(*chosen).GetFullName());
                 }
             }
         }

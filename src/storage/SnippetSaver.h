@@ -25,6 +25,10 @@ private:
     // The page at `index` when it is an editor page that can be saved; null otherwise.
     panel_with_stc* SavablePage(int index) const;
     panel_with_stc* SelectedSavablePage() const;
+    // For a page restored from the recovery store whose file or cloud row changed since it last
+    // loaded or saved it: asks whether to overwrite, and on No saves it where the user chooses.
+    // True when the save may go ahead over the page's file or row.
+    bool MayOverwrite(panel_with_stc* page, int index);
     // Writes the page's text to a file in the page's encoding (UTF-8 when the text no longer fits
     // it, which is then said); false, after saying why, when the file could not be written.
     bool WritePage(panel_with_stc* page, const wxString& path);

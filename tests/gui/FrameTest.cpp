@@ -162,6 +162,7 @@ TEST_F(GuiTest, MenuItemsHaveTheirLabelsIdsAndSeparators) {
                                      {ID_SAVE_ALL, "Sa&ve All"},
                                      {ID_SAVE_AS, "Save &As"},
                                      {ID_SAVE_LOCAL, "Save &Local"},
+                                     {ID_REOPEN_CLOSED_PAGE, "Reopen Closed Page\tCtrl-Shift-T"},
                                      {0, nullptr},
                                      {ID_QUIT, "&Quit\tAlt-F4"}});
     }

@@ -15,9 +15,10 @@ void GuiTest::SetUp() {
     auto prompts = std::make_unique<ScriptedPrompts>();
     prompts_ = prompts.get();
     Prompts::Install(std::move(prompts));
-    // Every test starts with an empty local store.
+    // Every test starts with an empty local store and no pages kept from an earlier test.
     wxFileName::Rmdir("snippets", wxPATH_RMDIR_RECURSIVE);
     wxFileName::Mkdir("snippets");
+    wxFileName::Rmdir(".corvane-recovery", wxPATH_RMDIR_RECURSIVE);
     // ...and logged out: an address an earlier test remembered would log its user in at start.
     TestDatabase().Exec("DELETE FROM remember");
 }

@@ -123,7 +123,8 @@ TEST_F(CloudGuiTest, NotLoggedInSavesLocallyThroughTheLanguageDirectory) {
     EXPECT_TRUE(directory_while_asking);
     EXPECT_FALSE(Exists("snippets/Ruby"));
     EXPECT_EQ(Page(0)->path, "");
-    EXPECT_EQ(Caption(0), "New Snippet");
+    // Still unsaved.
+    EXPECT_EQ(Caption(0), "*New Snippet");
 
     // The page has no file and no row yet, so the next Save asks again; confirming keeps the
     // directory with the file.
@@ -494,7 +495,7 @@ TEST_F(CloudGuiTest, FailedFileWriteLeavesThePageAsItWas) {
     EXPECT_TRUE(prompts_->History()[2].message.Contains("./snippets/no/such/x"));
     EXPECT_EQ(Page(0)->kind, "new-snippet");
     EXPECT_EQ(Page(0)->path, "");
-    EXPECT_EQ(Caption(0), "New Snippet");
+    EXPECT_EQ(Caption(0), "*New Snippet");
     EXPECT_EQ(Editor(0)->GetText(), "keep me");
 
     // A page whose file has become a directory keeps its text and its path.

@@ -25,6 +25,7 @@ protected:
         prompts_ = prompts.get();
         Prompts::Install(std::move(prompts));
         wxFileName::Rmdir("snippets", wxPATH_RMDIR_RECURSIVE);
+        wxFileName::Rmdir(".corvane-recovery", wxPATH_RMDIR_RECURSIVE);
     }
     void TearDown() override {
         for (wxWindow* window : TopLevelWindows())
