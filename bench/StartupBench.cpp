@@ -3,12 +3,15 @@
 // its window (CORVANE_EXIT_WHEN_IDLE), in a scratch working directory holding icons/. Prints the
 // medians and their ratio, and whether the program reached the database.
 //
-//   startup_bench [--runs N] [--unreachable] [--silent-update]
+//   startup_bench [--runs N] [--unreachable] [--silent-update] [--tls]
 //
 // The database is what the environment says (CORVANE_DB_HOST, CORVANE_DB_PORT); --unreachable
 // points the program at a closed port instead. The update service is CORVANE_UPDATE_HOST (the
 // private nginx of scripts/services.sh answers the current version); --silent-update points the
-// program at a socket of this benchmark that accepts connections and never answers.
+// program at a socket of this benchmark that accepts connections and never answers. --tls compares
+// the program connecting with TLS required (verified against CORVANE_TEST_DB_CA, the CA of the
+// private server of scripts/services.sh) with the same program connecting without TLS, instead of
+// the program with the bare frame.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -57,7 +60,7 @@ struct Run {
 
 // Launches `program` in `dir` and waits for it; nothing when it failed or timed out.
 std::optional<Run> Launch(const std::string& program, const std::string& dir,
-                          const std::string& err_file) {
+                          const std::string& err_file, const char* db_tls) {
     const double start = Now();
     const pid_t pid = fork();
     if (pid < 0) {
@@ -71,6 +74,8 @@ std::optional<Run> Launch(const std::string& program, const std::string& dir,
             _exit(126);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
+        if (db_tls != nullptr)
+            setenv("CORVANE_DB_TLS", db_tls, 1);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -103,7 +108,7 @@ double Median(std::vector<double> values) {
 void Usage() {
     std::fprintf(stderr,
                  "usage: startup_bench [--runs N (>= %d, default %d)] [--unreachable] "
-                 "[--silent-update]\n",
+                 "[--silent-update] [--tls]\n",
                  kMinimumRuns, kDefaultRuns);
 }
 
@@ -128,6 +133,7 @@ int main(int argc, char** argv) {
     int runs = kDefaultRuns;
     bool unreachable = false;
     bool silent_update = false;
+    bool tls = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::atoi(argv[++i]);
@@ -135,6 +141,8 @@ int main(int argc, char** argv) {
             unreachable = true;
         } else if (std::strcmp(argv[i], "--silent-update") == 0) {
             silent_update = true;
+        } else if (std::strcmp(argv[i], "--tls") == 0) {
+            tls = true;
         } else {
             Usage();
             return 2;
@@ -180,7 +188,18 @@ int main(int argc, char** argv) {
     on_alarm.sa_handler = KillChild;
     sigaction(SIGALRM, &on_alarm, nullptr);
 
-    const std::string programs[] = {BARE_FRAME_PATH, CORVANE_PATH};
+    if (tls) {
+        const char* ca = std::getenv("CORVANE_TEST_DB_CA");
+        if (ca == nullptr || *ca == '\0') {
+            std::fprintf(stderr,
+                         "CORVANE_TEST_DB_CA is not set (start_db of scripts/services.sh)\n");
+            return 2;
+        }
+        setenv("CORVANE_DB_CA", ca, 1);
+    }
+    const std::string programs[] = {tls ? CORVANE_PATH : BARE_FRAME_PATH, CORVANE_PATH};
+    const char* labels[] = {tls ? "Corvane     " : "bare frame  ",
+                            tls ? "with TLS    " : "Corvane     "};
     std::vector<double> times[2];
     int db_failures = 0;
     bool ok = true;
@@ -189,7 +208,10 @@ int main(int argc, char** argv) {
         // Alternating the order keeps slow drifts of the machine off one side.
         for (int k = 0; ok && k < 2; ++k) {
             const int which = round % 2 == 0 ? k : 1 - k;
-            const std::optional<Run> run = Launch(programs[which], dir, err_file);
+            const std::optional<Run> run = Launch(programs[which], dir, err_file,
+                                                  !tls         ? nullptr
+                                                  : which == 1 ? "required"
+                                                               : "off");
             if (!run) {
                 ok = false;
                 break;
@@ -212,13 +234,14 @@ int main(int argc, char** argv) {
     const char* port = std::getenv("CORVANE_DB_PORT");
     std::printf("start-up until the first idle moment, median of %d launches on display %s\n", runs,
                 display);
-    std::printf("  bare frame  %8.1f ms  (min %.1f, max %.1f)\n", bare,
+    std::printf("  %s%8.1f ms  (min %.1f, max %.1f)\n", labels[0], bare,
                 *std::min_element(times[0].begin(), times[0].end()),
                 *std::max_element(times[0].begin(), times[0].end()));
-    std::printf("  Corvane     %8.1f ms  (min %.1f, max %.1f)\n", corvane,
+    std::printf("  %s%8.1f ms  (min %.1f, max %.1f)\n", labels[1], corvane,
                 *std::min_element(times[1].begin(), times[1].end()),
                 *std::max_element(times[1].begin(), times[1].end()));
-    std::printf("  ratio       %8.2f     (target: at most 1.50)\n", corvane / bare);
+    std::printf("  ratio       %8.2f     (target: at most %s)\n", corvane / bare,
+                tls ? "1.10" : "1.50");
     std::printf("  database    %s:%s %s\n", host ? host : "(build default host)",
                 port ? port : "(default port)",
                 db_failures == 0      ? "reachable in every launch"

@@ -1,6 +1,7 @@
 #include "storage/Database.h"
 
 #include "app/TextCodec.h"
+#include "storage/TlsPeer.h"
 
 #include <errmsg.h>
 #include <mysql.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -41,8 +43,48 @@ std::optional<unsigned long long> PacketLimit(MYSQL* mysql) {
     return limit != 0 ? std::optional<unsigned long long>(limit) : std::nullopt;
 }
 
-// A connected handle, or null with the client library's message in `error`.
-MysqlPtr Open(const DbSettings& settings, std::string& error) {
+// Asks for TLS as the settings say. The client library checks the certificate's chain and
+// host name (against the CA file, or the system's CAs); a fingerprint without a CA replaces that
+// check, and is compared once the handshake is done (VerifiedPeer).
+void RequireTls(MYSQL* mysql, const DbSettings& settings) {
+    if (settings.tls != DbTls::Required)
+        return;
+    const my_bool enforce = 1;
+    const my_bool verify = !settings.ca_file.empty() || settings.fingerprint.empty();
+    mysql_optionsv(mysql, MYSQL_OPT_SSL_ENFORCE, &enforce);
+    mysql_optionsv(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
+    if (!settings.ca_file.empty())
+        mysql_optionsv(mysql, MYSQL_OPT_SSL_CA, settings.ca_file.c_str());
+}
+
+// Why the client library refused a server with TLS required; None for other failures. The
+// server's greeting, read before TLS starts, tells whether it offered TLS at all.
+Database::TlsRefusal Refusal(MYSQL* mysql, const DbSettings& settings) {
+    if (settings.tls != DbTls::Required || mysql_errno(mysql) != CR_SSL_CONNECTION_ERROR)
+        return Database::TlsRefusal::None;
+    const unsigned long offered = mysql->server_capabilities;
+    return offered != 0 && (offered & CLIENT_SSL) == 0 ? Database::TlsRefusal::NotOffered
+                                                       : Database::TlsRefusal::NotVerified;
+}
+
+// True when the connection's certificate is the one the settings' fingerprint names (or none is
+// named); otherwise the reason is in `error`.
+bool VerifiedPeer(MYSQL* mysql, const DbSettings& settings, std::string& error) {
+    if (settings.tls != DbTls::Required || settings.fingerprint.empty())
+        return true;
+    const std::optional<std::string> actual = tls_peer::CertificateSha256(mysql);
+    if (actual && *actual == settings.fingerprint)
+        return true;
+    error = actual ? "the server's certificate has the SHA-256 fingerprint " + *actual + ", not " +
+                         settings.fingerprint
+                   : "the server's certificate could not be read";
+    return false;
+}
+
+// A connected handle, or null with the client library's message in `error` and, when TLS
+// refused the server, why in `refusal`.
+MysqlPtr Open(const DbSettings& settings, std::string& error, Database::TlsRefusal& refusal) {
+    refusal = Database::TlsRefusal::None;
     MysqlPtr mysql(mysql_init(nullptr));
     if (!mysql) {
         error = "The database client could not create a connection handle.";
@@ -57,13 +99,23 @@ MysqlPtr Open(const DbSettings& settings, std::string& error) {
     mysql_options(mysql.get(), MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
     mysql_options(mysql.get(), MYSQL_OPT_READ_TIMEOUT, &readWriteTimeout);
     mysql_options(mysql.get(), MYSQL_OPT_WRITE_TIMEOUT, &readWriteTimeout);
-    // Runs on every connection, the reopened ones too. Strict mode makes the server refuse a
-    // value that does not fit its column instead of cutting it; the fixed mode also keeps
-    // backslash escapes on, which the escaping of values relies on.
-    mysql_options(mysql.get(), MYSQL_INIT_COMMAND, kSessionMode);
+    RequireTls(mysql.get(), settings);
     if (mysql_real_connect(mysql.get(), settings.host.c_str(), settings.user.c_str(),
                            settings.password.c_str(), settings.database.c_str(), settings.port,
                            nullptr, 0) == nullptr) {
+        error = mysql_error(mysql.get());
+        refusal = Refusal(mysql.get(), settings);
+        return nullptr;
+    }
+    if (!VerifiedPeer(mysql.get(), settings, error)) {
+        refusal = Database::TlsRefusal::NotVerified;
+        return nullptr;
+    }
+    // Sent on every connection, the reopened ones too, and only once the server is known to be
+    // the right one. Strict mode makes the server refuse a value that does not fit its column
+    // instead of cutting it; the fixed mode also keeps backslash escapes on, which the escaping
+    // of values relies on.
+    if (mysql_real_query(mysql.get(), kSessionMode, std::strlen(kSessionMode)) != 0) {
         error = mysql_error(mysql.get());
         return nullptr;
     }
@@ -98,9 +150,25 @@ Database::Database(const DbSettings& settings)
 
 Database::~Database() = default;
 
-std::unique_ptr<Database> Database::Connect(const DbSettings& settings, wxString* error) {
+wxString Database::RefusalText(TlsRefusal refusal) {
+    switch (refusal) {
+    case TlsRefusal::NotOffered:
+        return "the cloud does not offer an encrypted connection";
+    case TlsRefusal::NotVerified:
+        return "the cloud's certificate could not be verified";
+    case TlsRefusal::None:
+        break;
+    }
+    return wxString();
+}
+
+std::unique_ptr<Database> Database::Connect(const DbSettings& settings, wxString* error,
+                                            TlsRefusal* refusal) {
     std::string message;
-    MysqlPtr mysql = Open(settings, message);
+    TlsRefusal why = TlsRefusal::None;
+    MysqlPtr mysql = Open(settings, message, why);
+    if (refusal != nullptr)
+        *refusal = why;
     if (!mysql) {
         if (error != nullptr)
             *error = text::FromUtf8(message);
@@ -241,7 +309,7 @@ bool Database::FitsPacket(const std::string& statement) {
 
 bool Database::Reopen() {
     std::string message;
-    MysqlPtr fresh = Open(settings_, message);
+    MysqlPtr fresh = Open(settings_, message, tls_refusal_);
     if (!fresh) {
         last_error_ = text::FromUtf8(message);
         failure_ = Failure::Unreachable;
@@ -281,6 +349,7 @@ bool Database::Fail() {
 void Database::Succeed() {
     last_error_.clear();
     failure_ = Failure::None;
+    tls_refusal_ = TlsRefusal::None;
 }
 
 bool Database::Read(const std::string& statement, Fetch fetch,
