@@ -24,8 +24,12 @@ struct ResultReleaser {
 };
 using ResultPtr = std::unique_ptr<MYSQL_RES, ResultReleaser>;
 
+// A connection the server killed (an administrator's KILL) answers its next statement with
+// ER_CONNECTION_KILLED, and an encrypted connection that the server closed fails with a TLS error
+// ("unexpected eof while reading"): both are gone like any other.
 bool IsConnectionLost(unsigned code) {
-    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST;
+    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST || code == ER_CONNECTION_KILLED ||
+           code == CR_SSL_CONNECTION_ERROR;
 }
 
 constexpr const char* kSessionMode =

@@ -298,6 +298,7 @@ TEST_F(AccountTest, PasswordsAndSnippetsCrossTheWireOnlyEncryptedWithTlsRequired
         const std::string mode = encrypted ? "required" : "off";
         SCOPED_TRACE(mode);
         db_.Reset();
+        const size_t shown = prompts_->History().size();
         const std::string password = "pw-" + mode + "-4f1c9e";
         const std::string marker = "snippet-" + mode + "-7d2e0a";
         TcpProxy proxy(db_.Port());
@@ -318,9 +319,10 @@ TEST_F(AccountTest, PasswordsAndSnippetsCrossTheWireOnlyEncryptedWithTlsRequired
         prompts_->AnswerSaveDestination(cloud_or_local::ID_MY_CLOUD, "wire", "C");
         Command(ID_SAVE);
 
-        EXPECT_EQ(
-            std::count(Messages().begin(), Messages().end(), "Logged in successfully. Enjoy! :)"),
-            2);
+        const Strings messages = Messages();
+        EXPECT_EQ(std::count(messages.begin() + static_cast<long>(shown), messages.end(),
+                             "Logged in successfully. Enjoy! :)"),
+                  2);
         EXPECT_EQ(db_.Query("SELECT content FROM snippets"), (TestDatabase::Rows{{marker}}));
         const std::string wire = proxy.FromClient() + proxy.FromServer();
         EXPECT_GT(proxy.FromClient().size(), 1000u);
