@@ -150,6 +150,7 @@ TEST_F(TlsTest, ServerThatOffersNoTlsIsRefusedAndHearsNothing) {
     const Attempt attempt = Connect(Required(proxy.Port()));
     EXPECT_FALSE(attempt.db);
     EXPECT_EQ(attempt.refusal, Database::TlsRefusal::NotOffered);
+    proxy.WaitUntilClosed();
     EXPECT_FALSE(proxy.FromServer().empty()) << "the greeting was not passed on";
     EXPECT_EQ(proxy.FromClient(), "") << "the client sent something in clear text";
     // The same server through the same proxy takes a connection without TLS.
@@ -183,19 +184,6 @@ TEST_F(TlsTest, ReconnectionVerifiesTheServerAgain) {
     EXPECT_EQ((*row)[0], "7");
     EXPECT_EQ(db.LastTlsRefusal(), Database::TlsRefusal::None);
     EXPECT_NE(ServerSideCipher(db), "");
-}
-
-TEST_F(TlsTest, ServerThatRequiresTlsRefusesAClientWithoutIt) {
-    ServerVariable required(server, "require_secure_transport", "ON");
-    DbSettings plain = TestDatabase::AppSettings();
-    plain.tls = DbTls::Off;
-    // The server answers the login in clear text with "Access denied".
-    const Attempt clear = Connect(plain);
-    EXPECT_FALSE(clear.db);
-    EXPECT_EQ(clear.refusal, Database::TlsRefusal::None);
-    const Attempt encrypted = Connect(Required());
-    ASSERT_TRUE(encrypted.db) << encrypted.error;
-    EXPECT_NE(ServerSideCipher(*encrypted.db), "");
 }
 
 } // namespace

@@ -120,15 +120,14 @@ grep -qF "the cloud's certificate could not be verified" "$tmp/admin.log" ||
     fail "the team's corvane-admin: $(cat "$tmp/admin.log")"
 # Without any other setting from the environment, the tool and the program reach the build's port
 # with the build's password, over TLS verified with the package's CA.
-team_env=(env -u CORVANE_DB_HOST -u CORVANE_DB_PORT -u CORVANE_DB_TLS
-    CORVANE_DB_CA="$team/usr/share/corvane/cloud-ca.pem")
+team_env=(env -u CORVANE_DB_HOST -u CORVANE_DB_PORT -u CORVANE_DB_TLS -u CORVANE_DB_PASSWORD
+    -u XDG_DATA_HOME CORVANE_DB_CA="$team/usr/share/corvane/cloud-ca.pem")
 "${team_env[@]}" CORVANE_ADMIN_PASSWORD=corvane-admin-local \
     "$team/usr/bin/corvane-admin" list >"$tmp/admin.log" 2>&1 ||
     { cat "$tmp/admin.log"; fail "the team's corvane-admin does not reach port $db_port"; }
 home=$tmp/home
 mkdir -p "$home"
-open_window "$tmp/team-run.log" "${team_env[@]}" -u CORVANE_DB_PASSWORD \
-    -u XDG_DATA_HOME HOME="$home" "$team/usr/bin/corvane"
+open_window "$tmp/team-run.log" "${team_env[@]}" HOME="$home" "$team/usr/bin/corvane"
 [ "$(sql "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE USER = 'corvane'")" -ge 1 ] ||
     fail "the team's program is not connected to its cloud"
 close_window
@@ -235,7 +234,10 @@ grep -q ': hardening-' "$tmp/lintian.log" && fail "a binary lacks a hardening fl
 step "starting the unpacked launcher"
 home=$tmp/home2
 mkdir -p "$home"
-open_window "$tmp/run.log" env -u XDG_DATA_HOME HOME="$home" "$root/usr/bin/corvane"
+# The cloud takes the program's account over TLS only: the environment asks the standard
+# package for it.
+open_window "$tmp/run.log" env -u XDG_DATA_HOME HOME="$home" CORVANE_DB_TLS=required \
+    CORVANE_DB_CA="$CORVANE_TEST_DB_CA" "$root/usr/bin/corvane"
 work=$home/.local/share/corvane
 [ "$(readlink -f "/proc/$program_pid/cwd")" = "$work" ] || fail "the program does not run in $work"
 [ -d "$work/snippets" ] && [ -d "$work/plugins" ] || fail "no snippets/ or plugins/ in $work"

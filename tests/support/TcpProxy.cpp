@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace {
@@ -105,6 +106,11 @@ std::string TcpProxy::FromServer() {
     return from_server_;
 }
 
+void TcpProxy::WaitUntilClosed() {
+    for (int i = 0; i < 500 && open_ > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 std::unique_ptr<TcpProxy::Rule> TcpProxy::Take(const std::string& statement) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!rule_ || !rule_->matches(statement))
@@ -120,8 +126,13 @@ void TcpProxy::AcceptLoop() {
             return;
         if (fds[0].revents & POLLIN) {
             const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client >= 0)
-                threads_.emplace_back([this, client] { Relay(client); });
+            if (client >= 0) {
+                ++open_;
+                threads_.emplace_back([this, client] {
+                    Relay(client);
+                    --open_;
+                });
+            }
         }
     }
 }
@@ -155,10 +166,11 @@ void TcpProxy::Relay(int client) {
                 reply = first + greeting.substr(length);
                 greeted = true;
             }
+            // Recorded before it is passed on, so that what the client has seen is on record.
             if (!drop_replies) {
+                Record(from_server_, reply.data(), reply.size());
                 if (!SendAll(client, reply.data(), reply.size()))
                     break;
-                Record(from_server_, reply.data(), reply.size());
             }
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -166,9 +178,9 @@ void TcpProxy::Relay(int client) {
             if (got <= 0)
                 break;
             if (encrypted) {
+                Record(from_client_, buffer, static_cast<size_t>(got));
                 if (!SendAll(server, buffer, static_cast<size_t>(got)))
                     break;
-                Record(from_client_, buffer, static_cast<size_t>(got));
                 continue;
             }
             pending.append(buffer, static_cast<size_t>(got));
@@ -190,11 +202,11 @@ void TcpProxy::Relay(int client) {
                         drop_replies = rule->action == Action::DropReply;
                     }
                 }
+                Record(from_client_, pending.data(), 4 + length);
                 if (!SendAll(server, pending.data(), 4 + length)) {
                     cut = true;
                     break;
                 }
-                Record(from_client_, pending.data(), 4 + length);
                 // The client's TLS request: the packet of sequence 1 that holds only the
                 // capability flags, the packet size, the character set and filler (32 bytes).
                 if (header[3] == 1 && length == 32 && (header[4] | (header[5] << 8)) & kClientSsl)
@@ -202,11 +214,11 @@ void TcpProxy::Relay(int client) {
                 pending.erase(0, 4 + length);
                 if (encrypted) {
                     // Whatever followed in the same read is the start of the TLS handshake.
+                    Record(from_client_, pending.data(), pending.size());
                     if (!pending.empty() && !SendAll(server, pending.data(), pending.size())) {
                         cut = true;
                         break;
                     }
-                    Record(from_client_, pending.data(), pending.size());
                     pending.clear();
                 }
             }

@@ -42,6 +42,9 @@ public:
     // the server to the client.
     std::string FromClient();
     std::string FromServer();
+    // Waits (up to five seconds) until every connection so far has been closed, so that all
+    // they carried is on record.
+    void WaitUntilClosed();
 
 private:
     struct Rule {
@@ -62,6 +65,7 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<int> fired_{0};
     std::atomic<bool> offer_no_tls_{false};
+    std::atomic<int> open_{0};
     std::string from_client_;
     std::string from_server_;
     std::mutex mutex_;
