@@ -3,7 +3,7 @@
 // its window (CORVANE_EXIT_WHEN_IDLE), in a scratch working directory holding icons/. Prints the
 // medians and their ratio, and whether the program reached the database.
 //
-//   startup_bench [--runs N] [--unreachable] [--silent-update] [--recovered]
+//   startup_bench [--runs N] [--unreachable] [--silent-update] [--recovered | --tls]
 //
 // --recovered compares the program with itself instead: starting with an empty recovery store
 // against starting with 20 unsaved pages of 1 MB each to restore (target: at most 1.10).
@@ -11,7 +11,10 @@
 // The database is what the environment says (CORVANE_DB_HOST, CORVANE_DB_PORT); --unreachable
 // points the program at a closed port instead. The update service is CORVANE_UPDATE_HOST (the
 // private nginx of scripts/services.sh answers the current version); --silent-update points the
-// program at a socket of this benchmark that accepts connections and never answers.
+// program at a socket of this benchmark that accepts connections and never answers. --tls compares
+// the program connecting with TLS required (verified against CORVANE_TEST_DB_CA, the CA of the
+// private server of scripts/services.sh) with the same program connecting without TLS, instead of
+// the program with the bare frame (target: at most 1.10).
 #include "storage/RecoveryStore.h"
 
 #include <arpa/inet.h>
@@ -92,7 +95,7 @@ bool WriteRecoveredPages(const std::string& dir) {
 
 // Launches `program` in `dir` and waits for it; nothing when it failed or timed out.
 std::optional<Run> Launch(const std::string& program, const std::string& dir,
-                          const std::string& err_file) {
+                          const std::string& err_file, const char* db_tls) {
     const double start = Now();
     const pid_t pid = fork();
     if (pid < 0) {
@@ -106,6 +109,8 @@ std::optional<Run> Launch(const std::string& program, const std::string& dir,
             _exit(126);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
+        if (db_tls != nullptr)
+            setenv("CORVANE_DB_TLS", db_tls, 1);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -138,7 +143,7 @@ double Median(std::vector<double> values) {
 void Usage() {
     std::fprintf(stderr,
                  "usage: startup_bench [--runs N (>= %d, default %d)] [--unreachable] "
-                 "[--silent-update] [--recovered]\n",
+                 "[--silent-update] [--recovered | --tls]\n",
                  kMinimumRuns, kDefaultRuns);
 }
 
@@ -164,6 +169,7 @@ int main(int argc, char** argv) {
     bool unreachable = false;
     bool silent_update = false;
     bool recovered = false;
+    bool tls = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::atoi(argv[++i]);
@@ -173,6 +179,8 @@ int main(int argc, char** argv) {
             silent_update = true;
         } else if (std::strcmp(argv[i], "--recovered") == 0) {
             recovered = true;
+        } else if (std::strcmp(argv[i], "--tls") == 0) {
+            tls = true;
         } else {
             Usage();
             return 2;
@@ -228,7 +236,20 @@ int main(int argc, char** argv) {
     on_alarm.sa_handler = KillChild;
     sigaction(SIGALRM, &on_alarm, nullptr);
 
-    const std::string programs[] = {recovered ? CORVANE_PATH : BARE_FRAME_PATH, CORVANE_PATH};
+    if (tls) {
+        const char* ca = std::getenv("CORVANE_TEST_DB_CA");
+        if (ca == nullptr || *ca == '\0') {
+            std::fprintf(stderr,
+                         "CORVANE_TEST_DB_CA is not set (start_db of scripts/services.sh)\n");
+            return 2;
+        }
+        setenv("CORVANE_DB_CA", ca, 1);
+    }
+    // Against itself for --recovered and --tls, else against the bare frame.
+    const bool itself = recovered || tls;
+    const std::string programs[] = {itself ? CORVANE_PATH : BARE_FRAME_PATH, CORVANE_PATH};
+    const char* labels[] = {recovered ? "no pages    " : tls ? "Corvane     " : "bare frame  ",
+                            recovered ? "20 x 1 MB   " : tls ? "with TLS    " : "Corvane     "};
     std::vector<double> times[2];
     int db_failures = 0;
     bool ok = true;
@@ -237,7 +258,10 @@ int main(int argc, char** argv) {
         // Alternating the order keeps slow drifts of the machine off one side.
         for (int k = 0; ok && k < 2; ++k) {
             const int which = round % 2 == 0 ? k : 1 - k;
-            const std::optional<Run> run = Launch(programs[which], dirs[which], err_file);
+            const std::optional<Run> run = Launch(programs[which], dirs[which], err_file,
+                                                  !tls         ? nullptr
+                                                  : which == 1 ? "required"
+                                                               : "off");
             if (!run) {
                 ok = false;
                 break;
@@ -260,14 +284,14 @@ int main(int argc, char** argv) {
     const char* port = std::getenv("CORVANE_DB_PORT");
     std::printf("start-up until the first idle moment, median of %d launches on display %s\n", runs,
                 display);
-    std::printf("  %-10s  %8.1f ms  (min %.1f, max %.1f)\n", recovered ? "no pages" : "bare frame",
-                bare, *std::min_element(times[0].begin(), times[0].end()),
+    std::printf("  %s%8.1f ms  (min %.1f, max %.1f)\n", labels[0], bare,
+                *std::min_element(times[0].begin(), times[0].end()),
                 *std::max_element(times[0].begin(), times[0].end()));
-    std::printf("  %-10s  %8.1f ms  (min %.1f, max %.1f)\n", recovered ? "20 x 1 MB" : "Corvane",
-                corvane, *std::min_element(times[1].begin(), times[1].end()),
+    std::printf("  %s%8.1f ms  (min %.1f, max %.1f)\n", labels[1], corvane,
+                *std::min_element(times[1].begin(), times[1].end()),
                 *std::max_element(times[1].begin(), times[1].end()));
     std::printf("  ratio       %8.2f     (target: at most %s)\n", corvane / bare,
-                recovered ? "1.10, restoring 20 unsaved pages of 1 MB" : "1.50");
+                itself ? "1.10" : "1.50");
     std::printf("  database    %s:%s %s\n", host ? host : "(build default host)",
                 port ? port : "(default port)",
                 db_failures == 0      ? "reachable in every launch"

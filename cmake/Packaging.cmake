@@ -27,9 +27,19 @@ foreach(_size 16 32 48 64 128 256)
             DESTINATION share/icons/hicolor/${_size}x${_size}/apps RENAME corvane.png)
 endforeach()
 
+# The CA files that the cloud's certificates are verified with, when the build names them.
+if(NOT CORVANE_DB_CA STREQUAL "")
+    install(FILES ${CORVANE_DB_CA} DESTINATION share/corvane RENAME cloud-ca.pem)
+endif()
+if(NOT CORVANE_HTTP_CA STREQUAL "")
+    install(FILES ${CORVANE_HTTP_CA} DESTINATION share/corvane RENAME web-ca.pem)
+endif()
+
 # The kit for running the cloud: the same schema and moderators' account that db/ loads.
 install(FILES server/README.md db/schema.sql db/admin.sql DESTINATION share/corvane/server)
 install(FILES server/nginx/corvane DESTINATION share/corvane/server/nginx)
+install(FILES server/mariadb/60-corvane-tls.cnf DESTINATION share/corvane/server/mariadb)
+install(PROGRAMS server/make-certificates DESTINATION share/corvane/server)
 install(DIRECTORY server/www/ DESTINATION share/corvane/server/www)
 # The source the package was built from, from which a team builds its own (scripts/package
 # writes the archive; other builds have none).

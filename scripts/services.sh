@@ -78,23 +78,30 @@ start_xvfb() {
     export NO_AT_BRIDGE=1
 }
 
-# Starts a private nginx on a free loopback port for the two HTTP services. /ip.php answers the
-# caller's address; the update service answers from files under $CORVANE_TEST_HTTP_ROOT:
+# Starts a private nginx on a free loopback port for the two HTTP services, and on a second one
+# with TLS ($CORVANE_TEST_HTTPS_HOST, its certificate signed by $CORVANE_TEST_HTTPS_CA). /ip.php
+# answers the caller's address; the update service answers from files under
+# $CORVANE_TEST_HTTP_ROOT:
 #   PREFIX/app-ext/version-OS.txt   the body of PREFIX/app-ext/version.php?os=OS (404 when missing)
 #   PREFIX/app-ext/changelog.txt    the changelog
 #   PREFIX/download.html            the page of PREFIX/download.php
 # PREFIX is empty for the default answers (the current version). A test writes its own answers
 # into a directory of its own and points CORVANE_UPDATE_HOST at host:port/that-directory.
 start_http() {
-    local dir="$SERVICES_DIR/http" port i
+    local dir="$SERVICES_DIR/http" port tls_port i
     port=$(free_port)
+    tls_port=$(free_port)
+    while [ "$tls_port" = "$port" ]; do tls_port=$(free_port); done
     mkdir -p "$dir/www/app-ext" "$dir/temp"
+    [ -f "$dir/tls/server-cert.pem" ] ||
+        "$CORVANE_ROOT/server/make-certificates" "$dir/tls" 127.0.0.1 >/dev/null
     printf '2.1.1a-linux' >"$dir/www/app-ext/version-linux.txt"
     printf 'Corvane 2.1.1a\n\n- Snippets on disk and in the cloud.\n' >"$dir/www/app-ext/changelog.txt"
     printf '<html><body><h1>Corvane downloads</h1></body></html>\n' >"$dir/www/download.html"
     # An nginx left running by a run that was killed would hold on to this directory.
     stop_pid_file "$dir/nginx.pid" nginx
-    sed -e "s|@DIR@|$dir|g" -e "s|@PORT@|$port|g" -e "s|@USER@|$(id -un)|g" \
+    sed -e "s|@DIR@|$dir|g" -e "s|@PORT@|$port|g" -e "s|@TLS_PORT@|$tls_port|g" \
+        -e "s|@USER@|$(id -un)|g" \
         "$CORVANE_ROOT/scripts/nginx.conf.in" >"$dir/nginx.conf"
     nginx -c "$dir/nginx.conf" -e "$dir/error.log" 2>>"$dir/error.log" &
     SERVICE_PIDS+=($!)
@@ -109,6 +116,8 @@ start_http() {
     export CORVANE_IP_ECHO_HOST=127.0.0.1:$port
     export CORVANE_UPDATE_HOST=127.0.0.1:$port
     export CORVANE_TEST_HTTP_ROOT=$dir/www
+    export CORVANE_TEST_HTTPS_HOST=https://127.0.0.1:$tls_port
+    export CORVANE_TEST_HTTPS_CA=$dir/tls/ca.pem
 }
 
 # Starts a private MariaDB on a free loopback port. A new data directory gets the schema, the
@@ -117,6 +126,10 @@ start_db() {
     local dir="$SERVICES_DIR/db" port new=0
     port=$(free_port)
     [ -d "$dir/data/mysql" ] || new=1
+    # The server offers TLS with certificates of its own, made once (scripts/db requires it when
+    # CORVANE_DB_REQUIRE_TLS=1); the program verifies them against tls/ca.pem.
+    [ -f "$dir/tls/server-cert.pem" ] ||
+        "$CORVANE_ROOT/server/make-certificates" "$dir/tls" 127.0.0.1 localhost >/dev/null
     "$CORVANE_ROOT/scripts/db" start "$dir" "$port"
     if [ "$new" = 1 ]; then
         "$CORVANE_ROOT/scripts/db" load "$dir" "$CORVANE_ROOT/db/schema.sql" \
@@ -127,6 +140,7 @@ start_db() {
     export CORVANE_DB_PASSWORD=${CORVANE_DB_PASSWORD:-corvane-local}
     # Tests reach the server as root through its socket to seed data, and restart it through scripts/db.
     export CORVANE_TEST_DB_DIR=$dir
+    export CORVANE_TEST_DB_CA=$dir/tls/ca.pem
 }
 
 # Starts the 3-node Galera cluster with HAProxy in front (scripts/cluster); CORVANE_TEST_CLUSTER_DIR

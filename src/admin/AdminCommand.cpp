@@ -140,6 +140,8 @@ std::optional<AdminCommand> AdminCommand::Parse(const std::vector<std::string>& 
             return std::nullopt;
         }
     }
+    if (!command.settings.TlsFromBuild(environment, error))
+        return std::nullopt;
 
     std::optional<std::string> passwordFile;
     std::optional<std::string> actionName;

@@ -163,10 +163,16 @@ int AdminTool::Run(const std::vector<std::string>& args,
 
     const DbSettings& settings = command->settings;
     wxString reason;
-    const std::unique_ptr<Database> db = Database::Connect(settings, &reason);
+    Database::TlsRefusal refusal = Database::TlsRefusal::None;
+    const std::unique_ptr<Database> db = Database::Connect(settings, &reason, &refusal);
     if (!db) {
         err << kProgram << "cannot connect to the database at " << settings.host << ':'
-            << settings.port << " as " << settings.user << ": " << reason.utf8_string() << '\n';
+            << settings.port << " as " << settings.user << ": ";
+        if (refusal != Database::TlsRefusal::None)
+            err << Database::RefusalText(refusal).utf8_string() << " (" << reason.utf8_string()
+                << ")\n";
+        else
+            err << reason.utf8_string() << '\n';
         return kConnectionFailed;
     }
 

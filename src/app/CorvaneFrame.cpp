@@ -94,11 +94,17 @@ CorvaneFrame::CorvaneFrame(wxWindow* parent, const wxString& title)
     wxInitAllImageHandlers();
 
     wxString error;
-    connection_ = ProcessLifetime::Keep(Database::Connect(DbSettings::FromBuild(), &error));
+    Database::TlsRefusal refusal = Database::TlsRefusal::None;
+    connection_ =
+        ProcessLifetime::Keep(Database::Connect(DbSettings::FromBuild(), &error, &refusal));
     if (!connection_) {
-        Prompts::Current().ShowMessage(
-            "Failed to connect to the database...\nOnly local snippets will be available.",
-            Prompts::kDefaultCaption);
+        // A server refused for its encryption is unreachable like any other; the message says why.
+        wxString message =
+            "Failed to connect to the database...\nOnly local snippets will be available.";
+        if (refusal != Database::TlsRefusal::None)
+            message +=
+                "\n\nThe connection was refused because " + Database::RefusalText(refusal) + ".";
+        Prompts::Current().ShowMessage(message, Prompts::kDefaultCaption);
     }
 
     workspace_ = new Interface(this, connection_);

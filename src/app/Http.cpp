@@ -59,7 +59,12 @@ std::optional<Reply> Get(const std::string& url, const Limits& limits,
     Transfer transfer{Reply{}, limits.max_body_bytes, cancel};
     CURL* curl = handle.get();
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    // An https:// service is verified (certificate and host name) against the system's CAs, or
+    // against the CA file of the build or of CORVANE_HTTP_CA.
+    const std::string ca = CaFile();
+    if (!ca.empty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, ca.c_str());
     // Timeouts by signal would disturb the toolkit and cannot be used off the main thread.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limits.connect_timeout_ms);
@@ -81,6 +86,11 @@ std::optional<Reply> Get(const std::string& url, const Limits& limits,
     return std::move(transfer.reply);
 }
 
+std::string CaFile() {
+    const char* value = std::getenv("CORVANE_HTTP_CA");
+    return value != nullptr ? value : build_settings::kHttpCa;
+}
+
 std::string ServiceUrl(Service service, const std::string& path) {
     const bool echo = service == Service::IpEcho;
     std::string host = echo ? build_settings::kIpEchoHost : build_settings::kUpdateHost;
@@ -89,6 +99,8 @@ std::string ServiceUrl(Service service, const std::string& path) {
         host = value;
     if (host.empty())
         return std::string();
+    if (host.rfind("https://", 0) == 0 || host.rfind("http://", 0) == 0)
+        return host + path;
     return "http://" + host + path;
 }
 

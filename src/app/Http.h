@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-// Plain-HTTP GET requests to the program's two small services: the IP echo service and the
+// HTTP and HTTPS GET requests to the program's two small services: the IP echo service and the
 // update service. Every request is bounded in time, whatever the server does (refuses, hangs,
 // accepts and never answers, drips one byte a second).
 namespace http {
@@ -38,7 +38,11 @@ enum class Service { IpEcho, Update };
 // "http://" + the service's host + `path` (which starts with "/"); empty when no host is set.
 // The hosts are build settings; the environment variables CORVANE_IP_ECHO_HOST and
 // CORVANE_UPDATE_HOST override them. A host may carry a port and a path prefix
-// ("127.0.0.1:8080/mirror").
+// ("127.0.0.1:8080/mirror"), and may begin with "https://" (or "http://"), which is kept.
 std::string ServiceUrl(Service service, const std::string& path);
+
+// The CA file that https:// replies are verified against: CORVANE_HTTP_CA when set (empty for the
+// system's CAs), else the build's; empty means the system's CAs.
+std::string CaFile();
 
 } // namespace http

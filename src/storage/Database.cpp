@@ -1,6 +1,7 @@
 #include "storage/Database.h"
 
 #include "app/TextCodec.h"
+#include "storage/TlsPeer.h"
 
 #include <errmsg.h>
 #include <mysql.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -24,8 +26,12 @@ struct ResultReleaser {
 };
 using ResultPtr = std::unique_ptr<MYSQL_RES, ResultReleaser>;
 
+// A connection the server killed (an administrator's KILL) answers its next statement with
+// ER_CONNECTION_KILLED, and an encrypted connection that the server closed fails with a TLS error
+// ("unexpected eof while reading"): both are gone like any other.
 bool IsConnectionLost(unsigned code) {
-    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST;
+    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST || code == ER_CONNECTION_KILLED ||
+           code == CR_SSL_CONNECTION_ERROR;
 }
 
 constexpr const char* kSessionMode =
@@ -43,10 +49,50 @@ std::optional<unsigned long long> PacketLimit(MYSQL* mysql) {
     return limit != 0 ? std::optional<unsigned long long>(limit) : std::nullopt;
 }
 
-// A connected handle, or null with the client library's message in `error` and its number in
-// `code`.
-MysqlPtr OpenOnce(const DbSettings& settings, std::string& error, unsigned& code) {
+// Asks for TLS as the settings say. The client library checks the certificate's chain and
+// host name (against the CA file, or the system's CAs); a fingerprint without a CA replaces that
+// check, and is compared once the handshake is done (VerifiedPeer).
+void RequireTls(MYSQL* mysql, const DbSettings& settings) {
+    if (settings.tls != DbTls::Required)
+        return;
+    const my_bool enforce = 1;
+    const my_bool verify = !settings.ca_file.empty() || settings.fingerprint.empty();
+    mysql_optionsv(mysql, MYSQL_OPT_SSL_ENFORCE, &enforce);
+    mysql_optionsv(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
+    if (!settings.ca_file.empty())
+        mysql_optionsv(mysql, MYSQL_OPT_SSL_CA, settings.ca_file.c_str());
+}
+
+// Why the client library refused a server with TLS required; None for other failures. The
+// server's greeting, read before TLS starts, tells whether it offered TLS at all.
+Database::TlsRefusal Refusal(MYSQL* mysql, const DbSettings& settings) {
+    if (settings.tls != DbTls::Required || mysql_errno(mysql) != CR_SSL_CONNECTION_ERROR)
+        return Database::TlsRefusal::None;
+    const unsigned long offered = mysql->server_capabilities;
+    return offered != 0 && (offered & CLIENT_SSL) == 0 ? Database::TlsRefusal::NotOffered
+                                                       : Database::TlsRefusal::NotVerified;
+}
+
+// True when the connection's certificate is the one the settings' fingerprint names (or none is
+// named); otherwise the reason is in `error`.
+bool VerifiedPeer(MYSQL* mysql, const DbSettings& settings, std::string& error) {
+    if (settings.tls != DbTls::Required || settings.fingerprint.empty())
+        return true;
+    const std::optional<std::string> actual = tls_peer::CertificateSha256(mysql);
+    if (actual && *actual == settings.fingerprint)
+        return true;
+    error = actual ? "the server's certificate has the SHA-256 fingerprint " + *actual + ", not " +
+                         settings.fingerprint
+                   : "the server's certificate could not be read";
+    return false;
+}
+
+// A connected handle, or null with the client library's message in `error`, its number in `code`
+// and, when TLS refused the server, why in `refusal`.
+MysqlPtr OpenOnce(const DbSettings& settings, std::string& error, unsigned& code,
+                  Database::TlsRefusal& refusal) {
     code = 0;
+    refusal = Database::TlsRefusal::None;
     MysqlPtr mysql(mysql_init(nullptr));
     if (!mysql) {
         error = "The database client could not create a connection handle.";
@@ -61,27 +107,38 @@ MysqlPtr OpenOnce(const DbSettings& settings, std::string& error, unsigned& code
     mysql_options(mysql.get(), MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
     mysql_options(mysql.get(), MYSQL_OPT_READ_TIMEOUT, &readWriteTimeout);
     mysql_options(mysql.get(), MYSQL_OPT_WRITE_TIMEOUT, &readWriteTimeout);
-    // Runs on every connection, the reopened ones too. Strict mode makes the server refuse a
-    // value that does not fit its column instead of cutting it; the fixed mode also keeps
-    // backslash escapes on, which the escaping of values relies on.
-    mysql_options(mysql.get(), MYSQL_INIT_COMMAND, kSessionMode);
+    RequireTls(mysql.get(), settings);
     if (mysql_real_connect(mysql.get(), settings.host.c_str(), settings.user.c_str(),
                            settings.password.c_str(), settings.database.c_str(), settings.port,
                            nullptr, 0) == nullptr) {
         error = mysql_error(mysql.get());
         code = mysql_errno(mysql.get());
+        refusal = Refusal(mysql.get(), settings);
+        return nullptr;
+    }
+    if (!VerifiedPeer(mysql.get(), settings, error)) {
+        refusal = Database::TlsRefusal::NotVerified;
+        return nullptr;
+    }
+    // Sent on every connection, the reopened ones too, and only once the server is known to be
+    // the right one. Strict mode makes the server refuse a value that does not fit its column
+    // instead of cutting it; the fixed mode also keeps backslash escapes on, which the escaping
+    // of values relies on.
+    if (mysql_real_query(mysql.get(), kSessionMode, std::strlen(kSessionMode)) != 0) {
+        error = mysql_error(mysql.get());
         return nullptr;
     }
     return mysql;
 }
 
-// A connected handle, or null with the client library's message in `error`. A balancer in front
+// A connected handle, or null with the client library's message in `error` (and, when TLS refused
+// the server, why in `refusal`). A balancer in front
 // of several servers (HAProxy before a cluster) whose server has just died drops connections,
 // before any greeting, until it has taken that server out (a dying server may even take one
 // first); then it sends them to another. So a connection lost at once, before the greeting, is
 // tried again every quarter of a second for as long as the connect timeout lasts. (One that a
 // server took but never answered is not: that would only make the wait longer.)
-MysqlPtr Open(const DbSettings& settings, std::string& error) {
+MysqlPtr Open(const DbSettings& settings, std::string& error, Database::TlsRefusal& refusal) {
     using namespace std::chrono_literals;
     using Clock = std::chrono::steady_clock;
     constexpr auto kPause = 250ms;
@@ -89,7 +146,7 @@ MysqlPtr Open(const DbSettings& settings, std::string& error) {
     for (;;) {
         unsigned code = 0;
         const auto start = Clock::now();
-        MysqlPtr mysql = OpenOnce(settings, error, code);
+        MysqlPtr mysql = OpenOnce(settings, error, code, refusal);
         if (mysql || code != CR_SERVER_LOST || Clock::now() - start > 1s ||
             Clock::now() + kPause > deadline)
             return mysql;
@@ -125,9 +182,25 @@ Database::Database(const DbSettings& settings)
 
 Database::~Database() = default;
 
-std::unique_ptr<Database> Database::Connect(const DbSettings& settings, wxString* error) {
+wxString Database::RefusalText(TlsRefusal refusal) {
+    switch (refusal) {
+    case TlsRefusal::NotOffered:
+        return "the cloud does not offer an encrypted connection";
+    case TlsRefusal::NotVerified:
+        return "the cloud's certificate could not be verified";
+    case TlsRefusal::None:
+        break;
+    }
+    return wxString();
+}
+
+std::unique_ptr<Database> Database::Connect(const DbSettings& settings, wxString* error,
+                                            TlsRefusal* refusal) {
     std::string message;
-    MysqlPtr mysql = Open(settings, message);
+    TlsRefusal why = TlsRefusal::None;
+    MysqlPtr mysql = Open(settings, message, why);
+    if (refusal != nullptr)
+        *refusal = why;
     if (!mysql) {
         if (error != nullptr)
             *error = text::FromUtf8(message);
@@ -268,7 +341,7 @@ bool Database::FitsPacket(const std::string& statement) {
 
 bool Database::Reopen() {
     std::string message;
-    MysqlPtr fresh = Open(settings_, message);
+    MysqlPtr fresh = Open(settings_, message, tls_refusal_);
     if (!fresh) {
         last_error_ = text::FromUtf8(message);
         failure_ = Failure::Unreachable;
@@ -308,6 +381,7 @@ bool Database::Fail() {
 void Database::Succeed() {
     last_error_.clear();
     failure_ = Failure::None;
+    tls_refusal_ = TlsRefusal::None;
 }
 
 bool Database::Read(const std::string& statement, Fetch fetch,

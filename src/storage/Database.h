@@ -41,9 +41,17 @@ enum class Fetch { Stored, Streamed };
 // write is sent only on a connection known to be alive, so that it is never applied twice.
 class Database {
 public:
+    // Why a connection with TLS required was not made: the server offered no TLS, or its
+    // certificate did not verify. Such a server is treated as unreachable.
+    enum class TlsRefusal { None, NotOffered, NotVerified };
+    // The refusal in the program's words ("the cloud's certificate could not be verified");
+    // empty for None.
+    static wxString RefusalText(TlsRefusal refusal);
+
     // Opens a connection; null when the server cannot be reached or refuses. `error` receives the
-    // client library's message.
-    static std::unique_ptr<Database> Connect(const DbSettings& settings, wxString* error = nullptr);
+    // client library's message, `refusal` why TLS refused the server.
+    static std::unique_ptr<Database> Connect(const DbSettings& settings, wxString* error = nullptr,
+                                             TlsRefusal* refusal = nullptr);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -74,6 +82,9 @@ public:
     // What kind of failure that was, for messages that say why in the program's own words.
     enum class Failure { None, Unreachable, ValueTooLong, Other };
     Failure LastFailure() const { return failure_; }
+    // Why TLS refused the server when the last reopening of the connection failed; None after
+    // every other failure and after a success. A reconnection verifies the server again.
+    TlsRefusal LastTlsRefusal() const { return tls_refusal_; }
 
     // Sees the exact UTF-8 text of every statement sent (tests and diagnostics).
     void SetStatementObserver(std::function<void(const std::string&)> observer);
@@ -97,6 +108,7 @@ private:
     std::unique_ptr<Handle> handle_;
     wxString last_error_;
     Failure failure_ = Failure::None;
+    TlsRefusal tls_refusal_ = TlsRefusal::None;
     unsigned long long affected_rows_ = 0;
     std::optional<unsigned long long> matched_rows_;
     unsigned long long insert_id_ = 0;

@@ -2,6 +2,7 @@
 
 #include "BuildSettings.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <iterator>
 
@@ -40,6 +41,45 @@ unsigned ParsePort(const char* value) {
 
 } // namespace
 
+std::optional<std::string> DbSettings::NormalFingerprint(const std::string& text) {
+    std::string digits;
+    for (const char c : text) {
+        if (c == ':')
+            continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return std::nullopt;
+        digits += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (digits.size() != 64)
+        return std::nullopt;
+    return digits;
+}
+
+bool DbSettings::TlsFromBuild(const Environment& environment, std::string& error) {
+    tls = std::string(build_settings::kDbTls) == "required" ? DbTls::Required : DbTls::Off;
+    ca_file = build_settings::kDbCa;
+    fingerprint = build_settings::kDbFingerprint;
+    bool ok = true;
+    if (const auto mode = environment("CORVANE_DB_TLS"); mode && !mode->empty()) {
+        tls = *mode == "off" ? DbTls::Off : DbTls::Required;
+        if (*mode != "off" && *mode != "required") {
+            error = "CORVANE_DB_TLS is neither off nor required: " + *mode;
+            ok = false;
+        }
+    }
+    if (const auto ca = environment("CORVANE_DB_CA"))
+        ca_file = *ca;
+    if (const auto given = environment("CORVANE_DB_FINGERPRINT")) {
+        const std::optional<std::string> normal = NormalFingerprint(*given);
+        fingerprint = given->empty() ? std::string() : normal.value_or(*given);
+        if (!given->empty() && !normal) {
+            error = "CORVANE_DB_FINGERPRINT is not a SHA-256 fingerprint: " + *given;
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 DbSettings DbSettings::FromBuild() {
     DbSettings settings;
     settings.host = build_settings::kDbHost;
@@ -54,5 +94,13 @@ DbSettings DbSettings::FromBuild() {
     // An empty password is a valid override, so only an unset variable keeps the build's.
     if (const char* password = std::getenv("CORVANE_DB_PASSWORD"); password != nullptr)
         settings.password = password;
+    // The program has no one to tell about a malformed value; the fields fail closed.
+    std::string ignored;
+    settings.TlsFromBuild(
+        [](const std::string& name) -> std::optional<std::string> {
+            const char* value = std::getenv(name.c_str());
+            return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+        },
+        ignored);
     return settings;
 }

@@ -408,4 +408,28 @@ TEST_F(ModerationTest, AnUnreachableOrRefusingServerHasItsOwnExitCode) {
     EXPECT_EQ(Flags(waiting), "10");
 }
 
+TEST_F(ModerationTest, RequiredTlsRefusesAServerThatDoesNotVerifyAndSaysWhy) {
+    const std::map<std::string, std::optional<std::string>> tls = {
+        {"CORVANE_DB_TLS", "required"}, {"CORVANE_DB_CA", server.Dir() + "/tls/ca.pem"}};
+    const Outcome encrypted = RunAdmin({"list"}, tls);
+    EXPECT_EQ(encrypted.status, 0) << Describe(encrypted);
+    {
+        const ServerCertificate presented(server, RefusedCertificate("other-host"));
+        const Outcome refused = RunAdmin({"approve", waiting}, tls);
+        EXPECT_EQ(refused.status, 3) << Describe(refused);
+        EXPECT_TRUE(Contains(refused.err, "as corvane_admin: the cloud's certificate could not be "
+                                          "verified (TLS/SSL error: "))
+            << refused.err;
+    }
+    EXPECT_EQ(Flags(waiting), "10");
+
+    // Settings that are not ones are refused before anything is sent.
+    const Outcome mode = RunAdmin({"list"}, {{"CORVANE_DB_TLS", "yes"}});
+    EXPECT_EQ(mode.status, 2) << Describe(mode);
+    EXPECT_TRUE(Contains(mode.err, "CORVANE_DB_TLS is neither off nor required: yes")) << mode.err;
+    const Outcome fingerprint = RunAdmin({"list"}, {{"CORVANE_DB_FINGERPRINT", "12:34"}});
+    EXPECT_EQ(fingerprint.status, 2) << Describe(fingerprint);
+    EXPECT_TRUE(Contains(fingerprint.err, "not a SHA-256 fingerprint")) << fingerprint.err;
+}
+
 } // namespace

@@ -81,6 +81,13 @@ TEST_F(DatabaseTest, ConnectionsCutBeforeTheGreetingAreTriedAgainWithinTheConnec
         << through->LastError();
 }
 
+// These tests run in clear text and, as database_over_tls, with TLS required.
+TEST_F(DatabaseTest, ConnectionIsEncryptedExactlyWhenTlsIsRequired) {
+    const auto cipher = db->FirstRow("SHOW SESSION STATUS LIKE 'Ssl_cipher'", Fetch::Stored);
+    ASSERT_TRUE(cipher) << db->LastError();
+    EXPECT_EQ((*cipher)[1].empty(), TestDatabase::AppSettings().tls == DbTls::Off) << (*cipher)[1];
+}
+
 TEST_F(DatabaseTest, ServerErrorsAreReportedAndClearedBySuccess) {
     EXPECT_FALSE(db->Execute("INSERT INTO no_such_table VALUES(1)"));
     EXPECT_NE(db->LastError().Find("no_such_table"), wxNOT_FOUND) << db->LastError();
@@ -132,6 +139,17 @@ TEST_F(DatabaseTest, ReadAfterUnnoticedServerRestartIsRepeatedOnce) {
     ASSERT_TRUE(row) << db->LastError();
     EXPECT_EQ((*row)[0], "7");
     // Once on the dead connection, once on the fresh one.
+    EXPECT_EQ(sent, (std::vector<std::string>{"SELECT 7", "SELECT 7"}));
+}
+
+TEST_F(DatabaseTest, ReadAfterTheServerKilledTheConnectionIsRepeatedOnce) {
+    const auto id = db->FirstRow("SELECT CONNECTION_ID()", Fetch::Stored);
+    ASSERT_TRUE(id);
+    server.Exec("KILL CONNECTION " + std::string((*id)[0].utf8_str()));
+    sent.clear();
+    const auto row = db->FirstRow("SELECT 7", Fetch::Stored);
+    ASSERT_TRUE(row) << db->LastError();
+    EXPECT_EQ((*row)[0], "7");
     EXPECT_EQ(sent, (std::vector<std::string>{"SELECT 7", "SELECT 7"}));
 }
 

@@ -3,6 +3,8 @@
 #include "account/Accounts.h"
 #include "app/CorvaneFrame.h"
 #include "editor/panel_with_stc.h"
+#include "editor/snippet_stc.h"
+#include "storage/cloud_or_local.h"
 #include "support/HttpService.h"
 #include "support/TcpProxy.h"
 
@@ -286,6 +288,48 @@ TEST_F(AccountTest, FailedRegistrationSaysTheAccountWasNotCreatedAndWhy) {
               "The account was not created: the cloud cannot be reached. Please try again later.");
     EXPECT_EQ(db_.Query("SELECT username FROM users"), (TestDatabase::Rows{{"ann"}}));
     EXPECT_EQ(Kinds(), (Strings{"new-snippet", "register"}));
+}
+
+// The proof on the wire: a registration, a login and a save pass through a proxy that records
+// every byte. With TLS required neither the password nor the snippet's text is among them; without
+// TLS both are, so the same search can find them.
+TEST_F(AccountTest, PasswordsAndSnippetsCrossTheWireOnlyEncryptedWithTlsRequired) {
+    for (const bool encrypted : {true, false}) {
+        const std::string mode = encrypted ? "required" : "off";
+        SCOPED_TRACE(mode);
+        db_.Reset();
+        const size_t shown = prompts_->History().size();
+        const std::string password = "pw-" + mode + "-4f1c9e";
+        const std::string marker = "snippet-" + mode + "-7d2e0a";
+        TcpProxy proxy(db_.Port());
+        {
+            ScopedEnv port("CORVANE_DB_PORT", std::to_string(proxy.Port()));
+            ScopedEnv tls("CORVANE_DB_TLS", mode);
+            ScopedEnv ca("CORVANE_DB_CA", db_.Dir() + "/tls/ca.pem");
+            OpenFrame();
+        }
+        ASSERT_NE(Workspace()->Connection(), nullptr);
+        Command(ID_REGISTER);
+        Submit("wire", password, Accounts::ID_REGISTER);
+        prompts_->ExpectMessage();
+        Command(ID_LOGOUT);
+        Command(ID_LOGIN);
+        Submit("wire", password, Accounts::ID_LOGIN);
+        Editor(0)->SetText(marker);
+        prompts_->AnswerSaveDestination(cloud_or_local::ID_MY_CLOUD, "wire", "C");
+        Command(ID_SAVE);
+
+        const Strings messages = Messages();
+        EXPECT_EQ(std::count(messages.begin() + static_cast<long>(shown), messages.end(),
+                             "Logged in successfully. Enjoy! :)"),
+                  2);
+        EXPECT_EQ(db_.Query("SELECT content FROM snippets"), (TestDatabase::Rows{{marker}}));
+        const std::string wire = proxy.FromClient() + proxy.FromServer();
+        EXPECT_GT(proxy.FromClient().size(), 1000u);
+        EXPECT_EQ(wire.find(password) != std::string::npos, !encrypted);
+        EXPECT_EQ(wire.find(marker) != std::string::npos, !encrypted);
+        CloseFrame();
+    }
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <wx/textctrl.h>
 
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -547,6 +548,49 @@ TEST_F(CloudGuiTest, HostileValuesRoundTripByteExact) {
     EXPECT_TRUE(Editor(1)->SnippetText() == text::FromUtf8(large)) << "the opened text differs";
 }
 
+TEST_F(CloudGuiTest, CloudRefusedForItsEncryptionIsUnreachableAndTheMessageSaysWhy) {
+    struct Case {
+        const char* name;
+        bool offer_tls;
+        std::string certificate; // empty: the server's own
+        wxString reason;
+    };
+    const Case cases[] = {
+        {"no TLS", false, "", "the cloud does not offer an encrypted connection"},
+        {"another CA", true, RefusedCertificate("other-ca"),
+         "the cloud's certificate could not be verified"},
+        {"expired", true, RefusedCertificate("expired"),
+         "the cloud's certificate could not be verified"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TcpProxy proxy(db_.Port());
+        if (!c.offer_tls)
+            proxy.OfferNoTls();
+        std::optional<ServerCertificate> presented;
+        if (!c.certificate.empty())
+            presented.emplace(db_, c.certificate);
+        {
+            ScopedEnv port("CORVANE_DB_PORT", std::to_string(proxy.Port()));
+            ScopedEnv tls("CORVANE_DB_TLS", "required");
+            ScopedEnv ca("CORVANE_DB_CA", db_.Dir() + "/tls/ca.pem");
+            prompts_->ExpectMessage();
+            OpenFrame();
+        }
+        ASSERT_FALSE(prompts_->History().empty());
+        EXPECT_EQ(prompts_->History().back().message,
+                  "Failed to connect to the database...\nOnly local snippets will be "
+                  "available.\n\nThe connection was refused because " +
+                      c.reason + ".");
+        EXPECT_TRUE(frame_->IsShown());
+        EXPECT_EQ(Workspace()->Connection(), nullptr);
+        frame_->Destroy();
+        frame_ = nullptr;
+        Pump();
+    }
+    EXPECT_EQ(prompts_->History().size(), 3u);
+}
+
 TEST_F(CloudGuiTest, UnreachableCloudAtStartUpLeavesLocalSnippetsWorking) {
     wxFileName::Mkdir("snippets/Go");
     WriteFile("snippets/Go/main", "package main\n");
@@ -557,7 +601,8 @@ TEST_F(CloudGuiTest, UnreachableCloudAtStartUpLeavesLocalSnippetsWorking) {
         OpenFrame();
     }
     ASSERT_EQ(prompts_->History().size(), 1u);
-    EXPECT_TRUE(prompts_->History()[0].message.StartsWith("Failed to connect to the database"));
+    EXPECT_EQ(prompts_->History()[0].message,
+              "Failed to connect to the database...\nOnly local snippets will be available.");
     EXPECT_TRUE(frame_->IsShown());
     EXPECT_EQ(Workspace()->Connection(), nullptr);
     ASSERT_EQ(PageCount(), 1u);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -87,6 +88,34 @@ TEST(HttpTest, ServiceHostsComeFromTheEnvironmentOrTheBuild) {
     ScopedEnv empty("CORVANE_UPDATE_HOST", "");
     EXPECT_EQ(http::ServiceUrl(http::Service::Update, "/download.php"),
               "http://127.0.0.1:8080/download.php");
+}
+
+// The private nginx also serves the services over TLS, with a certificate for 127.0.0.1 from a
+// CA of its own.
+TEST(HttpTest, HttpsServiceIsVerifiedAgainstTheCaFileOrTheSystemsCas) {
+    const char* host = std::getenv("CORVANE_TEST_HTTPS_HOST");
+    const char* ca = std::getenv("CORVANE_TEST_HTTPS_CA");
+    const char* other_ca = std::getenv("CORVANE_TEST_DB_CA");
+    ASSERT_TRUE(host != nullptr && ca != nullptr && other_ca != nullptr)
+        << "run through scripts/test";
+    ScopedEnv echo("CORVANE_IP_ECHO_HOST", host);
+    const std::string url = http::ServiceUrl(http::Service::IpEcho, "/ip.php");
+    EXPECT_EQ(url, std::string(host) + "/ip.php");
+    {
+        ScopedEnv trusted("CORVANE_HTTP_CA", ca);
+        const auto reply = http::Get(url);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->body, "127.0.0.1");
+        // The certificate names 127.0.0.1, not localhost.
+        std::string by_name = url;
+        by_name.replace(by_name.find("127.0.0.1"), 9, "localhost");
+        EXPECT_FALSE(http::Get(by_name));
+    }
+    // Neither the system's CAs nor another CA know the server's.
+    ScopedEnv system_cas("CORVANE_HTTP_CA", "");
+    EXPECT_FALSE(http::Get(url));
+    ScopedEnv another("CORVANE_HTTP_CA", other_ca);
+    EXPECT_FALSE(http::Get(url));
 }
 
 } // namespace

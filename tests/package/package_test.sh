@@ -61,7 +61,8 @@ start_http
 db_port=$CORVANE_DB_PORT
 sql() { mariadb --no-defaults --socket="$CORVANE_TEST_DB_DIR/mysqld.sock" -uroot -N -e "$1"; }
 team_password="team-$RANDOM-password"
-sql "ALTER USER 'corvane'@'%' IDENTIFIED BY '$team_password'"
+# The team's cloud takes the program's account over TLS only.
+sql "ALTER USER 'corvane'@'%' IDENTIFIED BY '$team_password' REQUIRE SSL"
 export CORVANE_DB_PASSWORD=$team_password
 # Object files compiled for one copy serve the next when ccache is in use.
 export CCACHE_BASEDIR=$copy
@@ -92,8 +93,9 @@ open_window() {
 }
 
 step "the package for another cloud"
-team_deb=$(package -DCORVANE_DB_PORT="$db_port" -DCORVANE_DB_PASSWORD="$team_password") ||
-    fail "scripts/package for another cloud failed"
+# Its certificate is signed by the CA the package carries, so TLS is required.
+team_deb=$(package -DCORVANE_DB_PORT="$db_port" -DCORVANE_DB_PASSWORD="$team_password" \
+    -DCORVANE_DB_CA="$CORVANE_TEST_DB_CA") || fail "scripts/package for another cloud failed"
 team_version=$(dpkg-deb -f "$team_deb" Version)
 [[ "$team_version" =~ ^"$release"\+cloud[0-9]{14}$ ]] ||
     fail "the team's version is $team_version, not $release+cloud<time>"
@@ -106,18 +108,43 @@ unpack "$team_deb" "$team"
 tar -xzOf "$team/usr/share/corvane/server/corvane-source.tar.gz" >"$tmp/archived-bytes"
 grep -qaF "$team_password" "$tmp/archived-bytes" && fail "the source archive holds the team's password"
 
-# Without any setting from the environment, the tool and the program reach the build's port with
-# the build's password.
-env -u CORVANE_DB_HOST -u CORVANE_DB_PORT CORVANE_ADMIN_PASSWORD=corvane-admin-local \
+# The package installs the CA where the program looks for it; unpacked here, the tool finds no CA
+# there and refuses the server, as it would refuse one whose certificate does not verify.
+cmp -s "$team/usr/share/corvane/cloud-ca.pem" "$CORVANE_TEST_DB_CA" || fail "the package lacks the CA"
+grep -qaF /usr/share/corvane/cloud-ca.pem "$team/usr/lib/corvane/corvane" ||
+    fail "the program does not read the installed CA"
+env -u CORVANE_DB_HOST -u CORVANE_DB_PORT -u CORVANE_DB_TLS -u CORVANE_DB_CA \
+    CORVANE_ADMIN_PASSWORD=corvane-admin-local "$team/usr/bin/corvane-admin" list \
+    >"$tmp/admin.log" 2>&1 && fail "the team's corvane-admin connected without its CA"
+grep -qF "the cloud's certificate could not be verified" "$tmp/admin.log" ||
+    fail "the team's corvane-admin: $(cat "$tmp/admin.log")"
+# Without any other setting from the environment, the tool and the program reach the build's port
+# with the build's password, over TLS verified with the package's CA.
+team_env=(env -u CORVANE_DB_HOST -u CORVANE_DB_PORT -u CORVANE_DB_TLS -u CORVANE_DB_PASSWORD
+    -u XDG_DATA_HOME CORVANE_DB_CA="$team/usr/share/corvane/cloud-ca.pem")
+"${team_env[@]}" CORVANE_ADMIN_PASSWORD=corvane-admin-local \
     "$team/usr/bin/corvane-admin" list >"$tmp/admin.log" 2>&1 ||
     { cat "$tmp/admin.log"; fail "the team's corvane-admin does not reach port $db_port"; }
 home=$tmp/home
 mkdir -p "$home"
-open_window "$tmp/team-run.log" env -u CORVANE_DB_HOST -u CORVANE_DB_PORT -u CORVANE_DB_PASSWORD \
-    -u XDG_DATA_HOME HOME="$home" "$team/usr/bin/corvane"
+open_window "$tmp/team-run.log" "${team_env[@]}" HOME="$home" "$team/usr/bin/corvane"
 [ "$(sql "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE USER = 'corvane'")" -ge 1 ] ||
     fail "the team's program is not connected to its cloud"
 close_window
+
+step "clear text to another host only when asked for"
+# Configuring is enough to tell: the build's settings header says what the program does.
+cmake -S "$copy" -B "$tmp/configure" -G Ninja -DCORVANE_TESTS=OFF \
+    -DCORVANE_DB_HOST=db.example.org >"$tmp/configure.log" 2>&1 || fail "$(cat "$tmp/configure.log")"
+grep -q 'kDbTls = "required"' "$tmp/configure/generated/BuildSettings.h" ||
+    fail "a build for db.example.org does not require TLS"
+package -DCORVANE_DB_HOST=db.example.org -DCORVANE_DB_TLS=off >/dev/null 2>&1 &&
+    fail "a package for db.example.org was built for clear text"
+grep -q "would send every login's password" "$tmp/package.log" ||
+    fail "clear text refused without saying why: $(tail -n 5 "$tmp/package.log")"
+cmake -S "$copy" -B "$tmp/configure" -DCORVANE_DB_TLS=off -DCORVANE_DB_CLEAR_TEXT=ON \
+    >"$tmp/configure.log" 2>&1 || fail "clear text asked for is refused: $(cat "$tmp/configure.log")"
+grep -q 'kDbTls = "off"' "$tmp/configure/generated/BuildSettings.h" || fail "clear text not set"
 
 step "a port that is not one"
 for port in 65536 03306; do
@@ -212,7 +239,10 @@ grep -q ': hardening-' "$tmp/lintian.log" && fail "a binary lacks a hardening fl
 step "starting the unpacked launcher"
 home=$tmp/home2
 mkdir -p "$home"
-open_window "$tmp/run.log" env -u XDG_DATA_HOME HOME="$home" "$root/usr/bin/corvane"
+# The cloud takes the program's account over TLS only: the environment asks the standard
+# package for it.
+open_window "$tmp/run.log" env -u XDG_DATA_HOME HOME="$home" CORVANE_DB_TLS=required \
+    CORVANE_DB_CA="$CORVANE_TEST_DB_CA" "$root/usr/bin/corvane"
 work=$home/.local/share/corvane
 [ "$(readlink -f "/proc/$program_pid/cwd")" = "$work" ] || fail "the program does not run in $work"
 [ -d "$work/snippets" ] && [ -d "$work/plugins" ] || fail "no snippets/ or plugins/ in $work"

@@ -30,12 +30,23 @@ while :; do
     port=$((20000 + RANDOM % 20000))
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
 done
+# The encrypted variant is on too, as its comment says, with a certificate for the site's name
+# that the kit's make-certificates makes.
+while :; do
+    tls_port=$((20000 + RANDOM % 20000))
+    [ "$tls_port" != "$port" ] && ! (exec 3<>"/dev/tcp/127.0.0.1/$tls_port") 2>/dev/null && break
+done
+name=$(awk '$1 == "server_name" { sub(/;$/, "", $2); print $2 }' "$source/server/nginx/corvane")
+"$source/server/make-certificates" "$tmp/tls" "$name" >"$tmp/certificates.log"
 sed -e "s|^    listen 80;|    listen 127.0.0.1:$port;|" \
     -e "s|^    root /var/www/corvane;|    root $tmp/www;|" \
+    -e "s|^    #listen 443 ssl;|    listen 127.0.0.1:$tls_port ssl;|" \
+    -e "s|^    #\(ssl_certificate[_a-z]*\) /etc/nginx/corvane/|    \1 $tmp/tls/|" \
     "$source/server/nginx/corvane" >"$tmp/site"
-grep -q "listen 127.0.0.1:$port;" "$tmp/site" && grep -q "root $tmp/www;" "$tmp/site" ||
-    fail "the site's listen or root line changed; adjust this test"
-name=$(awk '$1 == "server_name" { sub(/;$/, "", $2); print $2 }' "$tmp/site")
+grep -q "listen 127.0.0.1:$port;" "$tmp/site" && grep -q "root $tmp/www;" "$tmp/site" &&
+    grep -q "listen 127.0.0.1:$tls_port ssl;" "$tmp/site" &&
+    [ "$(grep -c "^    ssl_certificate[_a-z]* $tmp/tls/server-" "$tmp/site")" = 2 ] ||
+    fail "the site's listen, root or ssl lines changed; adjust this test"
 [ -n "$name" ] && [ "$name" != _ ] || fail "the site has no server_name of its own"
 # The workers run as the user who runs the test, as those of scripts/services.sh do.
 cat >"$tmp/nginx.conf" <<CONF
@@ -100,4 +111,20 @@ grep -qF "corvane_${version}_amd64.deb" "$tmp/body.out" ||
 
 [ "$(get /ip.php)" = "200 text/plain; charset=utf-8" ] || fail "ip.php"
 [ "$(cat "$tmp/body.out")" = 127.0.0.1 ] || fail "ip.php answered '$(cat "$tmp/body.out")'"
+
+# Over TLS, the certificate verifies for the site's name against the CA that make-certificates
+# made, and the answers are the same.
+https() {
+    curl -s -o "$tmp/body.out" -w '%{http_code}' --cacert "$tmp/tls/ca.pem" \
+        --resolve "$name:$tls_port:127.0.0.1" "https://$name:$tls_port$1"
+}
+[ "$(https '/app-ext/version.php?os=linux')" = 200 ] || fail "version.php over TLS"
+printf '%s' "$version_text" | cmp -s - "$tmp/body.out" || fail "version answer over TLS differs"
+[ "$(https /ip.php)" = 200 ] && [ "$(cat "$tmp/body.out")" = 127.0.0.1 ] || fail "ip.php over TLS"
+# The fingerprint make-certificates printed is the certificate's.
+grep -qF "SHA-256 fingerprint: $(openssl x509 -in "$tmp/tls/server-cert.pem" -noout -fingerprint -sha256 | cut -d= -f2)" \
+    "$tmp/certificates.log" || fail "make-certificates printed another fingerprint: $(cat "$tmp/certificates.log")"
+# Another CA is refused.
+curl -s -o /dev/null --resolve "$name:$tls_port:127.0.0.1" "https://$name:$tls_port/ip.php" &&
+    fail "the site's certificate verified without its CA"
 echo "the site answers as the program expects"

@@ -29,6 +29,9 @@ sql() {
 }
 
 "$root/scripts/run" >"$work/run1.log" 2>&1 || fail "first run: $(cat "$work/run1.log")"
+# The program reached its cloud, which takes encrypted connections only, with TLS required.
+grep -q "Failed to connect" "$work/run1.log" && fail "the first run did not reach its cloud: $(cat "$work/run1.log")"
+ca=$(cat "$db/tls/ca.pem")
 demo=$(sql "SELECT COUNT(*) FROM snippets")
 [ "$demo" -gt 0 ] || fail "no demo data after the first run"
 [ -d "$work/snippets" ] || fail "no local snippets after the first run"
@@ -37,6 +40,9 @@ sql "INSERT INTO snippets(uid, title, language, content) VALUES(1, 'kept', 'C', 
 # The next run keeps the row and does not load the demo data again.
 "$root/scripts/run" >"$work/run2.log" 2>&1 || fail "second run: $(cat "$work/run2.log")"
 [ "$(sql "SELECT COUNT(*) FROM snippets")" = $((demo + 1)) ] || fail "the second run lost or added rows"
+# The certificates were made once, and the second run reached the cloud with them.
+[ "$(cat "$db/tls/ca.pem")" = "$ca" ] || fail "the second run made new certificates"
+grep -q "Failed to connect" "$work/run2.log" && fail "the second run did not reach its cloud"
 pgrep -f "datadir=$db/data" >/dev/null && fail "the database still runs after the window closed"
 
 # A run killed outright leaves its server running and its pid and socket files behind.
@@ -48,6 +54,8 @@ for _ in $(seq 200); do
     sleep 0.1
 done
 pgrep -f "$program" >/dev/null || fail "the third run did not start: $(cat "$work/run3.log")"
+[ "$(mariadb --no-defaults --socket="$db/mysqld.sock" -uroot -N -e "SELECT @@require_secure_transport")" = 1 ] ||
+    fail "the running cloud does not require TLS"
 kill -9 -- -"$leader"
 sleep 0.5
 pgrep -f "datadir=$db/data" >/dev/null || fail "the killed run's server should have outlived it"

@@ -16,7 +16,8 @@
 //              connection (the statement ran, the client never learns so);
 //   DropReply  passes the statement on and swallows every reply from then on, leaving the
 //              connection open (the client waits until its read timeout).
-// Every other byte is passed through unchanged, in both directions.
+// Every other byte is passed through unchanged, in both directions, and recorded. Once the client
+// asks for TLS, its bytes are passed on without looking for statements in them.
 class TcpProxy {
 public:
     enum class Action { CutBefore, CutAfter, DropReply };
@@ -37,6 +38,17 @@ public:
     // The statements that were broken so far.
     int Fired() const { return fired_; }
 
+    // From now on, the server's greeting on each new connection is changed to offer no TLS, as
+    // a server without TLS, or a man in the middle that strips it, would send it.
+    void OfferNoTls() { offer_no_tls_ = true; }
+    // Every byte passed on so far, on all connections: from the client to the server, and from
+    // the server to the client.
+    std::string FromClient();
+    std::string FromServer();
+    // Waits (up to five seconds) until every connection so far has been closed, so that all
+    // they carried is on record.
+    void WaitUntilClosed();
+
 private:
     struct Rule {
         std::function<bool(const std::string&)> matches;
@@ -47,6 +59,7 @@ private:
     void Relay(int client);
     // The armed rule when it matches this statement (and disarms it).
     std::unique_ptr<Rule> Take(const std::string& statement);
+    void Record(std::string& into, const char* data, size_t size);
 
     unsigned server_port_;
     unsigned port_ = 0;
@@ -55,6 +68,10 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<int> fired_{0};
     std::atomic<int> cut_connections_{0};
+    std::atomic<bool> offer_no_tls_{false};
+    std::atomic<int> open_{0};
+    std::string from_client_;
+    std::string from_server_;
     std::mutex mutex_;
     std::unique_ptr<Rule> rule_;
     std::vector<std::thread> threads_;

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -230,4 +232,88 @@ ServerVariable::~ServerVariable() {
         db_.Exec("SET GLOBAL " + name_ + " = " + Literal(db_, saved_));
     } catch (const std::exception&) {
     }
+}
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!(out << bytes))
+        throw std::runtime_error("cannot write " + path);
+}
+
+// The output of a shell command; throws when it fails.
+std::string CommandOutput(const std::string& command) {
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        throw std::runtime_error("cannot run: " + command);
+    std::string output;
+    char buffer[512];
+    while (const size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
+    if (::pclose(pipe) != 0)
+        throw std::runtime_error("failed: " + command);
+    return output;
+}
+
+// The directory of the refused certificates, removed when the test program ends.
+class RefusedCertificates {
+public:
+    RefusedCertificates() {
+        char templ[] = "/tmp/corvane-certificates.XXXXXX";
+        if (::mkdtemp(templ) == nullptr)
+            throw std::runtime_error("no temporary directory");
+        dir_ = templ;
+        const char* db = std::getenv("CORVANE_TEST_DB_DIR");
+        CommandOutput(ShellQuoted(CORVANE_SOURCE_DIR "/tests/support/make-test-certificates.sh") +
+                      " " + ShellQuoted(std::string(db != nullptr ? db : "") + "/tls") + " " +
+                      ShellQuoted(dir_));
+    }
+    ~RefusedCertificates() { std::system(("rm -rf " + ShellQuoted(dir_)).c_str()); }
+    const std::string& Dir() const { return dir_; }
+
+private:
+    std::string dir_;
+};
+
+} // namespace
+
+ServerCertificate::ServerCertificate(TestDatabase& db, const std::string& dir)
+    : db_(db), certificate_(ReadAll(db.Dir() + "/tls/server-cert.pem")),
+      key_(ReadAll(db.Dir() + "/tls/server-key.pem")) {
+    WriteAll(db_.Dir() + "/tls/server-cert.pem", ReadAll(dir + "/server-cert.pem"));
+    WriteAll(db_.Dir() + "/tls/server-key.pem", ReadAll(dir + "/server-key.pem"));
+    db_.Exec("FLUSH SSL");
+}
+
+ServerCertificate::~ServerCertificate() {
+    try {
+        WriteAll(db_.Dir() + "/tls/server-cert.pem", certificate_);
+        WriteAll(db_.Dir() + "/tls/server-key.pem", key_);
+        db_.Exec("FLUSH SSL");
+    } catch (const std::exception&) {
+    }
+}
+
+std::string RefusedCertificate(const std::string& which) {
+    static const RefusedCertificates certificates;
+    return certificates.Dir() + "/" + which;
+}
+
+std::string Fingerprint(const std::string& certificate) {
+    const std::string output =
+        CommandOutput("openssl x509 -noout -fingerprint -sha256 -in " + ShellQuoted(certificate));
+    const size_t equals = output.find('=');
+    if (equals == std::string::npos)
+        throw std::runtime_error("no fingerprint: " + output);
+    return output.substr(equals + 1, output.find_first_of("\r\n", equals) - equals - 1);
 }

@@ -53,6 +53,9 @@ public:
     void KillServer();
     // The port the server listens on.
     unsigned Port() const;
+    // The server's directory; its TLS certificate and key are tls/server-cert.pem and
+    // tls/server-key.pem, signed by the CA tls/ca.pem.
+    const std::string& Dir() const { return dir_; }
 
     // The settings the program itself connects with (the test server's port and password).
     static DbSettings AppSettings();
@@ -87,3 +90,25 @@ private:
     std::string name_;
     std::string saved_;
 };
+
+// Makes the server present the certificate and key of `dir` (server-cert.pem, server-key.pem) to
+// new connections while this object lives, then its own again (FLUSH SSL, no restart).
+class ServerCertificate {
+public:
+    ServerCertificate(TestDatabase& db, const std::string& dir);
+    ~ServerCertificate();
+    ServerCertificate(const ServerCertificate&) = delete;
+    ServerCertificate& operator=(const ServerCertificate&) = delete;
+
+private:
+    TestDatabase& db_;
+    std::string certificate_;
+    std::string key_;
+};
+
+// Server certificates a client with TLS required must refuse, made once per test program in a
+// temporary directory (tests/support/make-test-certificates.sh): "other-ca", "other-host" and
+// "expired", each a directory for ServerCertificate.
+std::string RefusedCertificate(const std::string& which);
+// The SHA-256 fingerprint of a certificate file as openssl prints it ("AB:CD:...").
+std::string Fingerprint(const std::string& certificate);
