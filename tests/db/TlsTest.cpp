@@ -130,8 +130,9 @@ TEST_F(TlsTest, ServersWhoseCertificatesDoNotVerifyAreRefusedBeforeAnyStatement)
         const std::vector<std::string> log = ProgramLog();
         for (const std::string& entry : log)
             EXPECT_EQ(entry.rfind("Query", 0), std::string::npos) << entry;
-        if (c.fingerprint.empty())
+        if (c.fingerprint.empty()) {
             EXPECT_TRUE(log.empty()) << log.front();
+        }
     }
     // The server's own certificate passes, and its log shows the program's login and statement:
     // the log above could have shown them.
