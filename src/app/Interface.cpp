@@ -116,8 +116,10 @@ void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& conte
     }
     page->stc = editor;
     editor->AppendSnippetText(content);
-    if (!sid.empty())
+    if (!sid.empty()) {
         page->baseline.fingerprint = recovery::ContentFingerprint(content);
+        page->owner = current_user_id_;
+    }
     // The opened text is where editing starts: Undo must not take it away again.
     editor->EmptyUndoBuffer();
     if (read_only) {
@@ -131,12 +133,14 @@ void Interface::OpenSnippetPage(wxString& title, wxString& path, wxString& conte
     notebook_->AddPage(page, title, true);
 }
 
-void Interface::OpenCloudSnippet(const snippet_info& info) {
+void Interface::OpenCloudSnippet(const snippet_info& info, bool own) {
     wxString title = info.title;
     wxString path;
     wxString content = info.content;
     wxString sid = info.sid;
     OpenSnippetPage(title, path, content, sid, info.is_public, info.language);
+    if (!own)
+        EditorPage(notebook_->GetSelection())->owner.reset();
 }
 
 wxString Interface::PageCaption(size_t index) const {

@@ -44,7 +44,8 @@ public:
     void OpenSnippetPage(wxString& title, wxString& path, wxString& content, wxString& sid,
                          bool read_only, const wxString& language = wxString());
     // Opens a cloud snippet in a new page, read-only when it is public, coloured as its language.
-    void OpenCloudSnippet(const snippet_info& info);
+    // `own`: the row is the current user's (not one of their favourites).
+    void OpenCloudSnippet(const snippet_info& info, bool own = true);
 
     // The editor of the selected page, or null when the page has none. On the public search page,
     // the editor of its selected results page (none before one was selected).

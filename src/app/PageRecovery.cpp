@@ -97,6 +97,7 @@ recovery::PageRecord PageRecovery::Snapshot(panel_with_stc* page, size_t index) 
     record.caption = workspace_.PageCaption(index);
     record.kind = page->kind;
     record.path = page->path;
+    record.owner = page->owner;
     record.sid = editor->info.sid;
     record.title = editor->info.title;
     record.language = editor->info.language;
@@ -184,6 +185,7 @@ size_t PageRecovery::AddTab(const recovery::Store::Restored& restored, bool with
     auto* page = new panel_with_stc(workspace_.Notebook());
     page->kind = record.kind;
     page->path = record.path;
+    page->owner = record.owner;
     page->encoding = record.encoding;
     page->baseline = record.baseline;
     page->restored = true;

@@ -215,7 +215,7 @@ void FindSnippetWindow::OpenRow(int row) {
     if (found.place == SnippetPlace::Local)
         tree->OpenLocal(found.title, found.path);
     else
-        tree->OpenCloud(found.sid, found.language);
+        tree->OpenCloud(found.sid, found.language, found.place == SnippetPlace::MyCloud);
     workspace_->FocusCurrentEditor();
 }
 

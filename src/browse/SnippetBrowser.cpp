@@ -198,13 +198,13 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
     if (const NodeRecord* record = RecordFor(item)) {
         // A row listed for somebody else is never shown, whatever the list still holds.
         if (ListedForCurrentUser(*record))
-            OpenCloud(record->info.sid, record->info.language);
+            OpenCloud(record->info.sid, record->info.language, !record->favourite);
         return;
     }
     OpenLocal(GetItemText(item), LocalPath(item));
 }
 
-void SnippetBrowser::OpenCloud(const wxString& sid, const wxString& language) {
+void SnippetBrowser::OpenCloud(const wxString& sid, const wxString& language, bool own) {
     Database* db = owner_->Connection();
     if (db == nullptr || !statements::IsId(sid))
         return; // the cloud is gone
@@ -218,7 +218,7 @@ void SnippetBrowser::OpenCloud(const wxString& sid, const wxString& language) {
     info.is_public = (*row)[3].StartsWith("1");
     info.language = language; // colours the page
     if (mode_ == kMainTree) {
-        owner_->OpenCloudSnippet(info);
+        owner_->OpenCloudSnippet(info, own);
     } else if (snippet_stc* editor = owner_->CurrentEditor()) {
         editor->ColourAs(language);
         editor->SetReadOnly(false);

@@ -40,7 +40,8 @@ public:
 
     // Open a snippet as a double click on its node does: a cloud snippet by its sid (asking the
     // server for it again), a local file by its title and path.
-    void OpenCloud(const wxString& sid, const wxString& language);
+    // `own`: the row is the user's own, not one of their favourites.
+    void OpenCloud(const wxString& sid, const wxString& language, bool own);
     void OpenLocal(const wxString& title, const wxString& path);
 
     void OnTreeDoubleClick(wxMouseEvent& event);

@@ -4,6 +4,8 @@
 
 #include <wx/panel.h>
 
+#include <optional>
+
 class snippet_stc;
 
 // A notebook page: a snippet's editor page, or a form page (login, registration) without editor.
@@ -17,6 +19,11 @@ public:
     // How that file's bytes were read, so that saving writes them back the same way.
     local_store::Encoding encoding = local_store::Encoding::Utf8;
 
+    // For a page bound to a cloud row: the user it was opened or stored for, whose row it is;
+    // nothing for another user's row (a favourite). Save writes over the row only while that user
+    // is logged in, so a page left open across a logout or a change of user never writes over a
+    // row of somebody else.
+    std::optional<wxString> owner;
     // What the page's file (or, for a cloud page, its row's content: the fingerprint only) held
     // when the page last loaded or saved it.
     local_store::FileStamp baseline;

@@ -209,13 +209,21 @@ std::optional<Header> ParseHeader(std::string_view bytes) {
 
     Header header;
     PageRecord& record = header.record;
+    const std::string* owner = field("owner");
+    if (owner == nullptr)
+        return std::nullopt;
+    if (*owner != "-") {
+        record.owner = Unescape(*owner);
+        if (!record.owner)
+            return std::nullopt;
+    }
     const std::string* encoding = field("encoding");
     const std::string* read_only = field("read-only");
     if (!text_field("caption", record.caption) || !text_field("kind", record.kind) ||
         !text_field("path", record.path) || !text_field("sid", record.sid) ||
         !text_field("title", record.title) || !text_field("language", record.language) ||
-        !text_field("colouring", record.colouring) ||
-        !number_field("caret", record.caret) || !number_field("anchor", record.anchor) ||
+        !text_field("colouring", record.colouring) || !number_field("caret", record.caret) ||
+        !number_field("anchor", record.anchor) ||
         !number_field("binding-size", record.baseline.size) ||
         !number_field("binding-time", record.baseline.modified_ns) ||
         !number_field("binding-fingerprint", record.baseline.fingerprint) ||
@@ -370,6 +378,8 @@ std::string EncodeRecord(const PageRecord& record) {
     line("kind", Escape(record.kind));
     line("path", Escape(record.path));
     line("sid", Escape(record.sid));
+    // "-" cannot be an id: another user's row.
+    line("owner", record.owner ? Escape(*record.owner) : "-");
     line("title", Escape(record.title));
     line("language", Escape(record.language));
     line("colouring", Escape(record.colouring));

@@ -41,6 +41,8 @@ struct PageRecord {
     wxString kind;    // the page kind: empty or "new-snippet"
     wxString path;    // the local file the page saves to; empty when none
     wxString sid;
+    // Whose row the sid names: the user it was opened or stored for; nothing for another user's.
+    std::optional<wxString> owner;
     wxString title;
     wxString language;
     wxString colouring; // the language the page is coloured as; empty for C/C++

@@ -123,10 +123,20 @@ void SnippetSaver::SaveSnippet(int index) {
     // A page that is neither new nor bound to a file or a cloud row (a save whose file dialog
     // was cancelled, a row that no longer exists) has nowhere to go yet: ask, like a new one.
     if (page->kind != "new-snippet" && statements::IsId(page->stc->info.sid)) {
-        if (!MayOverwrite(page, index) || UpdateCloudRow(page))
-            return;
-        // The row is gone: the text goes wherever the user chooses now.
-        page->stc->info.sid.clear();
+        if (page->owner != workspace_.CurrentUserId()) {
+            // The page stays bound to the row unless the user chooses another place, so that its
+            // owner can still save it after logging in again.
+            Prompts::Current().ShowMessage(
+                "The cloud snippet of this page is not yours to save over: it is another user's, "
+                "or it was opened while somebody else was logged in. Nothing was saved.\n\n"
+                "Choose where to save the text now.",
+                Prompts::kDefaultCaption);
+        } else {
+            if (!MayOverwrite(page, index) || UpdateCloudRow(page))
+                return;
+            // The row is gone: the text goes wherever the user chooses now.
+            page->stc->info.sid.clear();
+        }
     }
 
     workspace_.Notebook()->SetSelection(static_cast<size_t>(index));
@@ -244,8 +254,10 @@ bool SnippetSaver::InsertCloudRow(panel_with_stc* page, const wxString& uid,
         if (const auto row = find_row(); row && !row->empty())
             sid = (*row)[0];
     }
-    if (!sid.empty())
+    if (!sid.empty()) {
         page->stc->info.sid = sid;
+        page->owner = uid;
+    }
     page->baseline.fingerprint = recovery::ContentFingerprint(content);
     workspace_.PageSaved(page);
     return true;

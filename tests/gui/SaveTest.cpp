@@ -285,6 +285,48 @@ TEST_F(CloudGuiTest, SaveOverADeletedRowSaysSoAndAsksWhereTheTextGoes) {
     EXPECT_EQ(prompts_->History().size(), 5u);
 }
 
+// A page of a cloud row writes over the row only for its owner: not after a change of user, and
+// never over a favourite of somebody else's.
+TEST_F(CloudGuiTest, PagesOfAnotherUsersRowNeverSaveOverIt) {
+    const std::string ann = db_.AddUser("ann", "pw");
+    const std::string bob = db_.AddUser("bob", "pw");
+    const std::string mine = db_.AddSnippet(ann, "mine", "C", "v1");
+    const std::string theirs = db_.AddSnippet(bob, "theirs", "Go", "bob's", true, true);
+    db_.AddFavourite(ann, theirs);
+    OpenFrame();
+    LogIn(ann);
+    DoubleClick({"My Cloud", "C", "mine"});
+    DoubleClick({"Favourites", "Go", "theirs"});
+    ASSERT_EQ(PageCount(), 3u);
+    Editor(1)->SetText("typed while bob is logged in");
+    LogIn(bob);
+
+    const auto content = [this](const std::string& sid) {
+        return db_.Query("SELECT content FROM snippets WHERE sid = " + sid);
+    };
+    for (const size_t page : {1u, 2u}) {
+        Workspace()->Notebook()->SetSelection(page);
+        prompts_->ExpectMessage();
+        prompts_->AnswerSaveDestination(cloud_or_local::ID_CANCEL);
+        Command(ID_SAVE);
+        EXPECT_TRUE(prompts_->History().back().kind == Kind::SaveDestination);
+    }
+    EXPECT_TRUE(prompts_->History()[0].message.Contains("not yours")) << "message";
+    EXPECT_EQ(content(mine), TestDatabase::Rows{{"v1"}});
+    EXPECT_EQ(content(theirs), TestDatabase::Rows{{"bob's"}});
+
+    // The page stayed bound to its row: its owner, logged in again, saves it.
+    LogIn(ann);
+    Workspace()->Notebook()->SetSelection(1);
+    Command(ID_SAVE);
+    EXPECT_EQ(content(mine), TestDatabase::Rows{{"typed while bob is logged in"}});
+    Workspace()->Notebook()->SetSelection(2);
+    prompts_->ExpectMessage();
+    prompts_->AnswerSaveDestination(cloud_or_local::ID_CANCEL);
+    Command(ID_SAVE);
+    EXPECT_EQ(content(theirs), TestDatabase::Rows{{"bob's"}});
+}
+
 TEST_F(CloudGuiTest, ServerKilledRightAfterTheInsertLeavesThePageBoundToItsRow) {
     const std::string uid = db_.AddUser("ann", "pw");
     OpenFrame();

@@ -77,6 +77,7 @@ TEST_F(RecoveryStoreTest, RecordsAndTheIndexRoundTripAndRefuseEveryDamage) {
     record.kind = "new-snippet";
     record.path = text::FromPathBytes("./snippets/C/na\xFFme");
     record.sid = "42";
+    record.owner = "7";
     record.title = "Quick sort";
     record.language = "C";
     record.colouring = "Python";
