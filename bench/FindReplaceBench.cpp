@@ -6,6 +6,7 @@
 //
 // Needs a display (DISPLAY). Targets: Count within 10 x `grep -o PATTERN | wc -l`, Replace All
 // within 20 x `sed 's/PATTERN/REPLACEMENT/g'`.
+#include "Figure.h"
 #include "app/Prompts.h"
 #include "editor/find_replace_dialog.h"
 #include "editor/snippet_stc.h"
@@ -188,6 +189,10 @@ int main(int argc, char** argv) {
                 "(target: at most 20)\n",
                 ms(replace_all), replace_message.utf8_str().data(), replaced.c_str(),
                 Median(replace_all) / Median(sed));
+
+    PrintFigure("find: Count, match case", ms(count), ms(grep), "ms", 10.0);
+    PrintFigure("find: Count, any case", ms(count_nocase), ms(grep_nocase), "ms");
+    PrintFigure("find: Replace All", ms(replace_all), ms(sed), "ms", 20.0);
 
     frame->Destroy();
     wxTheApp->ProcessIdle();

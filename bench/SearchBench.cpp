@@ -1,14 +1,18 @@
 // The public search against a large cloud: 1,000,000 snippets in 50 languages, 90 % of them
-// public and approved, titles of three words from a word list.
+// public and approved, titles of three words from a word list (generated once and kept, see
+// CachedCloud.h).
 //
-// Two figures, each against its floor, the same statement through the `mariadb` command-line
-// client (start-up, connection, query, output): opening the search page (its language list),
-// and one search by language and two title words with a maximum of 100 through a real results
-// page. The goal is each within 1.2 times its floor. The plans of both statements and the rows
-// the server touched for them are printed too: neither may read the whole table.
+// Two figures, each against its floor, the same statement on a connection that is already open,
+// every row fetched through the client library: opening the search page (its language list), and
+// one search by language and two title words with a maximum of 100 through a real results page.
+// The plans of both statements and the rows the server touched for them are printed too: neither
+// may read the whole table.
 //
 // Usage: search_bench [rounds] (15 by default). Needs the display and the private server of
-// scripts/services.sh (start_xvfb, start_db).
+// scripts/services.sh (start_xvfb, start_db); bench/all runs it.
+#include "CachedCloud.h"
+#include "Figure.h"
+#include "FloorConnection.h"
 #include "ScratchDirectory.h"
 #include "app/Interface.h"
 #include "browse/SearchTexts.h"
@@ -27,11 +31,6 @@
 #include <wx/log.h>
 #include <wx/textctrl.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -43,8 +42,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -84,7 +81,6 @@ void Pump() {
 // 1,000,000 rows made by the server itself from its sequence table. Each title word is picked by
 // its own hash of the row number, so words and languages are independent of each other.
 void Seed(TestDatabase& db) {
-    db.Reset();
     for (int uid = 1; uid <= 100; ++uid)
         db.AddUser("user" + std::to_string(uid), "pw");
     const std::string words =
@@ -111,31 +107,6 @@ void Seed(TestDatabase& db) {
             ", CONCAT('// snippet ', seq, '\\nint example_', seq, '(int x)\\n{\\n    return x * ', "
             "seq % 97, ';\\n}\\n'), seq % 10 <> 0, seq % 10 <> 0, seq % 1000 FROM "
             "seq_1_to_1000000");
-    db.Exec("ANALYZE TABLE snippets");
-}
-
-// The statement through the command-line client, its output thrown away.
-void RunClient(const DbSettings& settings, const std::string& statement) {
-    const std::string port = "--port=" + std::to_string(settings.port);
-    const std::string host = "--host=" + settings.host;
-    const std::string user = "--user=" + settings.user;
-    const std::string password = "--password=" + settings.password;
-    std::vector<const char*> argv = {
-        "mariadb",    "--no-defaults",   "--protocol=TCP", host.c_str(), port.c_str(),
-        user.c_str(), password.c_str(),  "--batch",        "--database", settings.database.c_str(),
-        "-e",         statement.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int failed = posix_spawnp(&pid, "mariadb", &actions, nullptr,
-                                    const_cast<char* const*>(argv.data()), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0)
-        throw std::runtime_error("cannot start the mariadb client");
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("the mariadb client failed on: " + statement);
 }
 
 // The plan of a statement and the index and table rows the server touched to run it.
@@ -170,12 +141,13 @@ int Run(int argc, char** argv) {
     std::filesystem::create_directory("snippets");
 
     TestDatabase admin;
-    const std::string pool = admin.Query("SELECT @@innodb_buffer_pool_size")[0][0];
-    // The whole table and its indexes fit in memory, as on a server sized for its data.
-    admin.Exec("SET GLOBAL innodb_buffer_pool_size = 1073741824");
-    const double seeding = Measure([&] { Seed(admin); });
-    std::printf("seeded %s snippets in %.1f s\n",
-                admin.Query("SELECT COUNT(*) FROM snippets")[0][0].c_str(), seeding / 1000);
+    CachedCloud cloud(admin);
+    const double seeding = cloud.Use("search_1m_v1", Seed);
+    if (seeding > 0)
+        std::printf("generated the cloud in %.1f s\n", seeding);
+    std::printf("%s snippets; server: innodb_buffer_pool_size %s\n",
+                admin.Query("SELECT COUNT(*) FROM snippets")[0][0].c_str(),
+                admin.Query("SELECT @@innodb_buffer_pool_size")[0][0].c_str());
 
     wxApp::SetInstance(new BenchApp);
     int wx_argc = 1;
@@ -226,22 +198,15 @@ int Run(int argc, char** argv) {
 
     // Each round measures every figure once, so that a burst of other load on the machine falls
     // on the floors and the program alike. Round 0 warms the caches and is not counted.
-    std::vector<double> open_ms, open_floor_ms, search_ms, search_floor_ms, open_alone_ms,
-        search_alone_ms;
-    // For reference: the statement alone on an open connection, every row fetched.
-    const auto statement_alone = [&](const std::string& statement) {
-        return Measure([&] {
-            connection->Select(wxString::FromUTF8(statement), Fetch::Stored,
-                               [](const DbRow&) { return true; });
-        });
-    };
+    FloorConnection floor(settings);
+    std::vector<double> open_ms, open_floor_ms, search_ms, search_floor_ms;
     for (int round = 0; round <= runs; ++round) {
-        const double open_floor = Measure([&] { RunClient(settings, languages); });
+        const double open_floor = Measure([&] { floor.ReadAll(languages, true); });
         sent.clear();
         const double open = Measure(open_page);
         if (sent != std::vector<std::string>{languages})
             throw std::runtime_error("the search page sent other statements than the floor");
-        const double search_floor = Measure([&] { RunClient(settings, search); });
+        const double search_floor = Measure([&] { floor.ReadAll(search, true); });
         sent.clear();
         const double searched = Measure(run_search);
         if (sent != std::vector<std::string>{search})
@@ -250,12 +215,8 @@ int Run(int argc, char** argv) {
             throw std::runtime_error("the search opened no results page");
         notebook->DeletePage(notebook->GetSelection());
         Pump();
-        const double open_alone = statement_alone(languages);
-        const double search_alone = statement_alone(search);
         if (round == 0)
             continue;
-        open_alone_ms.push_back(open_alone);
-        search_alone_ms.push_back(search_alone);
         open_ms.push_back(open);
         open_floor_ms.push_back(open_floor);
         search_ms.push_back(searched);
@@ -263,28 +224,20 @@ int Run(int argc, char** argv) {
     }
 
     std::printf("%d rounds after one warm-up round; medians in ms (program figures include the "
-                "events their pages leave)\n\n",
+                "events their pages leave; floors: the statement alone on an open connection)\n\n",
                 runs);
-    bool met = true;
-    const auto report = [&met](const char* label, const std::vector<double>& program,
-                               const std::vector<double>& floor) {
-        const double ratio = Median(program) / Median(floor);
-        met = met && ratio <= 1.2;
-        std::printf("%-34s %8.2f   floor (mariadb client) %8.2f   ratio %.2f  %s\n", label,
-                    Median(program), Median(floor), ratio, ratio <= 1.2 ? "MET" : "MISSED");
+    const auto report = [](const char* label, const std::vector<double>& program,
+                           const std::vector<double>& floor) {
+        std::printf("%-34s %8.2f   floor %8.2f   ratio %.2f\n", label, Median(program),
+                    Median(floor), Median(program) / Median(floor));
+        PrintFigure(std::string("search: ") + label, Median(program), Median(floor), "ms");
     };
     report("open the search page", open_ms, open_floor_ms);
     report("search, language + 2 words, 100", search_ms, search_floor_ms);
-    std::printf("\ngoal: each at most 1.2 times its floor: %s\n", met ? "MET" : "MISSED");
-    std::printf("for reference, the statements alone on an open connection: language list %.2f, "
-                "search %.2f\n",
-                Median(open_alone_ms), Median(search_alone_ms));
 
     frame->Destroy();
     Pump();
     connection.reset();
-    admin.Reset();
-    admin.Exec("SET GLOBAL innodb_buffer_pool_size = " + pool);
     wxTheApp->OnExit();
     wxEntryCleanup();
     return 0;
