@@ -42,7 +42,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -375,7 +374,8 @@ int Run(int argc, char** argv) {
     int runs = kRuns;
     std::vector<std::string> wanted;
     for (int i = 1; i < argc; ++i) {
-        if (std::isdigit(static_cast<unsigned char>(argv[i][0])))
+        const std::string arg = argv[i];
+        if (!arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos)
             runs = std::max(1, std::atoi(argv[i]));
         else
             wanted.push_back(argv[i]);
