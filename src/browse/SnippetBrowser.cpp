@@ -156,6 +156,13 @@ size_t SnippetBrowser::GetChildrenCount(const wxTreeItemId& item, bool recursive
     return wxTreeCtrl::GetChildrenCount(item, recursively);
 }
 
+unsigned int SnippetBrowser::GetCount() const {
+    size_t count = group_nodes_.size() + store_.Size() - 1;
+    for (const CloudListing* list : {&own_, &favourites_})
+        count += list->RowCount() + list->Runs().size();
+    return static_cast<unsigned int>(count);
+}
+
 void SnippetBrowser::CollapseAll() {
     Freeze();
     CollapseMade(GetRootItem());

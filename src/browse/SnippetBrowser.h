@@ -58,6 +58,8 @@ public:
     wxTreeItemId GetFirstChild(const wxTreeItemId& item, wxTreeItemIdValue& cookie) const override;
     wxTreeItemId GetLastChild(const wxTreeItemId& item) const override;
     size_t GetChildrenCount(const wxTreeItemId& item, bool recursively = true) const override;
+    // Every node, made or not.
+    unsigned int GetCount() const override;
     // Collapses every branch made so far; the others are collapsed already. (The control's own
     // CollapseAll would make every node first, only to collapse them.)
     void CollapseAll();
