@@ -6,6 +6,8 @@
 //   clipboard_idle_bench [--seconds N (default 60)]
 //
 // The database is what the environment says (CORVANE_DB_HOST, CORVANE_DB_PORT).
+#include "Figure.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -110,5 +112,6 @@ int main(int argc, char** argv) {
     std::printf("  CPU time over %d s   %.2f s (user + system, from /proc)\n", seconds,
                 after - before);
     std::printf("  share of one core    %.3f %%   (target: below 1 %%)\n", share);
+    PrintFigure("clipboard: CPU at idle, share of one core", share, "%", "< 1 %", share < 1.0);
     return 0;
 }

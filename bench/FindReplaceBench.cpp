@@ -11,6 +11,7 @@
 // within 20 x `sed 's/PATTERN/REPLACEMENT/g'`, regular-expression Count within 2 x the
 // component's own search, the runaway pattern stopped within a second.
 #include "BenchToolkit.h"
+#include "Figure.h"
 
 #include "app/Prompts.h"
 #include "editor/find_replace_dialog.h"
@@ -226,6 +227,14 @@ int main(int argc, char** argv) {
     }
     std::printf("  Count, \"a*a*a*a*b\" over 300 a's  %.1f ms until \"%s\" (target: within 1 s)\n",
                 ms(runaway), runaway_message.utf8_str().data());
+    PrintFigure("find: Count, match case", ms(count), ms(grep), "ms", 10.0);
+    PrintFigure("find: Count, any case", ms(count_nocase), ms(grep_nocase), "ms");
+    PrintFigure("find: Replace All", ms(replace_all), ms(sed), "ms", 20.0);
+    for (const RegexFigures& regex : regexes)
+        PrintFigure(std::string("find: Count, regex ") + regex.pattern, ms(regex.dialog),
+                    ms(regex.component), "ms", 2.0);
+    PrintFigure("find: runaway regex stopped", ms(runaway), "ms", "<= 1000 ms",
+                ms(runaway) <= 1000.0);
 
     frame->Destroy();
     BenchToolkit::Stop();

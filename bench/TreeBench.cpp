@@ -1,14 +1,29 @@
-// Rebuilding the snippet tree against a large store: 10,000 local files in 50 language
-// directories, and a user with 10,000 cloud snippets and 1,000 favourites.
+// Rebuilding the snippet tree against large stores, each against its floor: the work the rebuild
+// cannot avoid, that is the same directory walk (opendir/readdir, into every entry not known to be
+// a plain file) and the same two statements with every row fetched through the client library,
+// with no window involved.
 //
-// LoadTree is compared with its floor, the work it cannot avoid: listing the same directories
-// with opendir/readdir and reading every row of the same two statements through the client
-// library, with no window involved. The goal is LoadTree within twice the floor.
+// Cases (data sets are generated once and kept, see BenchData.h and CachedCloud.h):
+//   10k spread    10,000 local files in 50 language directories; the user owns 10,000 of the
+//                 cloud's 100,000 snippets (900 other users own the rest) and has 1,000 favourites
+//   10k owner     the same store; the user owns every snippet of the cloud (10,000)
+//   100k spread   100,000 files; 100,000 of 1,000,000 snippets; 10,000 favourites
+//   100k owner    100,000 files; all 100,000 snippets; 10,000 favourites
+//   usr-include   a copy of /usr/include as the local store, nobody logged in
 //
-// Usage: tree_bench [rounds] (15 by default). Needs the display and the private server of
-// scripts/services.sh (start_xvfb, start_db).
-#include "BenchSupport.h"
-#include "ScratchDirectory.h"
+// For each case: the rebuild (LoadTree with the events it leaves handled: layout, repaint) in wall
+// time and in this thread's CPU time, held against the floor's; the cost per node of the whole
+// tree (every node Expand All shows); and, for information, Expand All itself and a rebuild of
+// the fully expanded tree. Goals: wall at most 1.3 x the floor, CPU at most 2 x the floor's
+// (1.5 x the wall floor on usr-include), and the cost per node flat from 10k to 100k.
+//
+// Usage: tree_bench [rounds] [case...] (7 rounds by default, every case). Needs the display and
+// the private server of scripts/services.sh (start_xvfb, start_db); bench/all runs it.
+#include "BenchData.h"
+#include "CachedCloud.h"
+#include "Figure.h"
+#include "FloorConnection.h"
+#include "Samples.h"
 #include "app/Interface.h"
 #include "browse/SnippetBrowser.h"
 #include "storage/Database.h"
@@ -23,79 +38,37 @@
 #include <wx/log.h>
 
 #include <dirent.h>
-#include <mysql.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
-#include <utility>
 #include <vector>
 
 namespace {
 
-constexpr int kLanguages = bench::kLanguageCount;
-constexpr int kLocalFiles = 10000;
-constexpr int kCloudSnippets = 10000;
-constexpr int kFavouriteEvery = 10; // every tenth snippet is a favourite: 1,000 of them
-constexpr int kInsertBatch = 500;
-constexpr int kRuns = 15;
-
-using Clock = std::chrono::steady_clock;
-
-struct Figures {
-    double median = 0, min = 0, max = 0;
-};
-
-Figures Summarise(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    Figures f;
-    f.min = ms.front();
-    f.max = ms.back();
-    const size_t n = ms.size();
-    f.median = n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
-    return f;
-}
-
-double ThreadCpuMs() {
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-// Wall time and this thread's CPU time of each run of one piece of work. The CPU time leaves
-// out the server's share and the waits for it, and is less swayed by other load on the machine.
-struct Samples {
-    std::vector<double> wall, cpu;
-
-    void Measure(const std::function<void()>& work) {
-        const double cpu_start = ThreadCpuMs();
-        const auto start = Clock::now();
-        work();
-        wall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        cpu.push_back(ThreadCpuMs() - cpu_start);
-    }
-};
-
-void Print(const char* label, const Samples& samples) {
-    const Figures wall = Summarise(samples.wall);
-    const Figures cpu = Summarise(samples.cpu);
-    std::printf("%-40s %9.2f %9.2f %9.2f   %9.2f\n", label, wall.median, wall.min, wall.max,
-                cpu.median);
-}
+constexpr int kLanguages = 50;
+constexpr int kOtherUsers = 900;
+constexpr int kRuns = 7;
 
 // Real-looking names and bodies, so titles, files and rows have the usual sizes.
-using bench::kLanguageNames;
+const char* const kLanguageNames[kLanguages] = {
+    "C",       "C++",     "C#",     "Java",   "Kotlin",     "Scala",      "Go",          "Rust",
+    "Python",  "Ruby",    "Perl",   "PHP",    "JavaScript", "TypeScript", "Lua",         "Haskell",
+    "OCaml",   "F#",      "Erlang", "Elixir", "Clojure",    "Lisp",       "Scheme",      "Racket",
+    "Fortran", "COBOL",   "Ada",    "Pascal", "Delphi",     "Swift",      "Objective-C", "Dart",
+    "R",       "Julia",   "MATLAB", "Octave", "SQL",        "Bash",       "PowerShell",  "Awk",
+    "Tcl",     "Groovy",  "Nim",    "Zig",    "D",          "Crystal",    "Prolog",      "VHDL",
+    "Verilog", "Assembly"};
 
 const char* const kTopics[] = {
     "quick sort",      "binary search", "read file lines",    "parse json",
@@ -104,9 +77,11 @@ const char* const kTopics[] = {
     "matrix multiply", "config loader", "retry with backoff", "lru cache"};
 constexpr int kTopicCount = sizeof kTopics / sizeof kTopics[0];
 
-std::string Title(int i) { return std::string(kTopics[i % kTopicCount]) + " " + std::to_string(i); }
+std::string Title(long i) {
+    return std::string(kTopics[i % kTopicCount]) + " " + std::to_string(i);
+}
 
-std::string Body(int i, const char* language) {
+std::string Body(long i, const char* language) {
     std::string body = "// " + Title(i) + " (" + language + ")\n";
     body += "function example_" + std::to_string(i) + "(items) {\n";
     body += "    let total = 0;\n";
@@ -119,45 +94,83 @@ std::string Body(int i, const char* language) {
     return body;
 }
 
-void MakeDirectory(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) != 0)
-        throw std::runtime_error("cannot create " + path);
-}
-
-// ./snippets with kLocalFiles files spread evenly over the language directories.
-void MakeLocalStore() {
-    MakeDirectory("snippets");
-    for (int l = 0; l < kLanguages; ++l)
-        MakeDirectory(std::string("snippets/") + kLanguageNames[l]);
-    for (int i = 0; i < kLocalFiles; ++i) {
+// A local store of `files` files spread evenly over the language directories, below `dir`.
+void MakeLocalStore(const std::string& dir, long files) {
+    namespace fs = std::filesystem;
+    const std::string store = dir + "/snippets/";
+    for (const char* language : kLanguageNames)
+        fs::create_directories(store + language);
+    for (long i = 0; i < files; ++i) {
         const char* language = kLanguageNames[i % kLanguages];
-        std::ofstream file(std::string("snippets/") + language + "/" + Title(i));
+        std::ofstream file(store + language + "/" + Title(i));
         file << Body(i, language);
         if (!file)
             throw std::runtime_error("cannot write a snippet file");
     }
 }
 
-// One user with kCloudSnippets snippets in mixed order of language, and every tenth a favourite.
-// Returns the user's id.
-std::string SeedDatabase(TestDatabase& db) {
-    db.Reset();
-    const std::string uid = db.AddUser("bench", "bench");
-    for (int first = 0; first < kCloudSnippets; first += kInsertBatch) {
-        std::string sql = "INSERT INTO snippets(uid, title, language, content) VALUES";
-        for (int i = first; i < std::min(first + kInsertBatch, kCloudSnippets); ++i) {
-            // A stride prime to 50 mixes the languages in insertion order.
-            const char* language = kLanguageNames[(i * 7) % kLanguages];
-            sql += i == first ? "(" : ",(";
-            sql += uid + ",'" + db.Escape(Title(i)) + "','" + db.Escape(language) + "','" +
-                   db.Escape(Body(i, language)) + "')";
-        }
-        db.Exec(sql);
+// A copy of /usr/include as the local store below `dir`: hard links where the file system allows
+// them (the walk reads only directories), copies otherwise.
+void CopyUsrInclude(const std::string& dir) {
+    namespace fs = std::filesystem;
+    const auto options = fs::copy_options::recursive | fs::copy_options::copy_symlinks;
+    std::error_code error;
+    fs::copy("/usr/include", dir + "/snippets", options | fs::copy_options::create_hard_links,
+             error);
+    if (error) {
+        fs::remove_all(dir + "/snippets");
+        fs::copy("/usr/include", dir + "/snippets", options);
     }
-    db.Exec("INSERT INTO favourites(uid, sid) SELECT uid, sid FROM snippets WHERE uid = " + uid +
-            " AND sid % " + std::to_string(kFavouriteEvery) + " = 0");
-    return uid;
 }
+
+// The cloud of one case: `own` snippets of the user (uid 1) among `total`, the rest spread over
+// the other users, and own / 10 favourites. Languages are mixed in the order of insertion.
+struct CloudSet {
+    long own;
+    long total;
+
+    std::string Name() const {
+        return "tree_" + std::to_string(own) + "_of_" + std::to_string(total) + "_v1";
+    }
+
+    void Seed(TestDatabase& db) const {
+        const bool spread = total > own;
+        db.Exec("INSERT INTO users(username, password) SELECT CONCAT('user', seq), SHA1('pw') "
+                "FROM seq_1_to_" +
+                std::to_string(spread ? 1 + kOtherUsers : 1));
+        std::string languages, topics;
+        for (const char* language : kLanguageNames)
+            languages += std::string(languages.empty() ? "'" : ", '") + language + "'";
+        for (const char* topic : kTopics)
+            topics += std::string(topics.empty() ? "'" : ", '") + topic + "'";
+        const long every = total / own; // the user's rows are every n-th
+        const std::string language = "ELT(1 + CRC32(seq) % 50, " + languages + ")";
+        const std::string title = "CONCAT(ELT(1 + seq % 16, " + topics + "), ' ', seq)";
+        db.Exec("INSERT INTO snippets(uid, title, language, content, public, approved) SELECT " +
+                (spread ? "IF(seq % " + std::to_string(every) + " = 0, 1, 2 + seq % " +
+                              std::to_string(kOtherUsers) + ")"
+                        : std::string("1")) +
+                ", " + title + ", " + language + ", CONCAT('// ', " + title + ", ' (', " +
+                language +
+                ", ')\\nfunction example_', seq, '(items) {\\n    let total = 0;\\n    for "
+                "(const item of items) {\\n        if (item.enabled && item.weight > ', seq % 97, "
+                "')\\n            total += item.weight * ', seq % 13 + 1, ';\\n    }\\n    return "
+                "total;\\n}\\n'), seq % 2, seq % 2 FROM seq_1_to_" +
+                std::to_string(total));
+        // One favourite in every 10 * every rows: in a spread cloud, other users' snippets.
+        const long step = 10 * every;
+        db.Exec("INSERT INTO favourites(uid, sid) SELECT 1, sid FROM snippets WHERE sid % " +
+                std::to_string(step) + " = " + std::to_string(step / 2 + 1));
+    }
+};
+
+struct Case {
+    std::string name;
+    long files; // 0: the copy of /usr/include
+    CloudSet cloud;
+    bool logged_in;
+    double wall_goal;
+};
 
 // The floor, part one: the directory walk itself, recursing into every entry that is not known
 // to be a plain file, as the store's walk does. Returns the number of entries seen.
@@ -180,47 +193,19 @@ size_t Walk(const std::string& directory) {
     return count;
 }
 
-struct MysqlCloser {
-    void operator()(MYSQL* mysql) const { mysql_close(mysql); }
-};
-struct ResultReleaser {
-    void operator()(MYSQL_RES* result) const { mysql_free_result(result); }
+class BenchApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
 };
 
-// The floor, part two: one statement through the client library, every row fetched and its
-// fields touched. Returns the number of rows.
-size_t ReadAll(MYSQL* mysql, const std::string& statement, bool stored) {
-    if (mysql_real_query(mysql, statement.data(), statement.size()) != 0)
-        throw std::runtime_error(std::string("statement failed: ") + mysql_error(mysql));
-    std::unique_ptr<MYSQL_RES, ResultReleaser> result(stored ? mysql_store_result(mysql)
-                                                             : mysql_use_result(mysql));
-    if (!result)
-        throw std::runtime_error(std::string("no result: ") + mysql_error(mysql));
-    size_t rows = 0;
-    size_t bytes = 0;
-    while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
-        const unsigned long* lengths = mysql_fetch_lengths(result.get());
-        bytes += lengths[0] + lengths[1] + lengths[2] + (row[0] != nullptr);
-        ++rows;
+void Pump() {
+    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+    if (loop != nullptr) {
+        while (loop->Pending())
+            loop->Dispatch();
     }
-    if (bytes == 0 && rows > 0)
-        std::abort(); // keeps the loop from being optimised away
-    return rows;
+    wxTheApp->ProcessIdle();
 }
-
-std::unique_ptr<MYSQL, MysqlCloser> ConnectLikeTheApp(const DbSettings& settings) {
-    std::unique_ptr<MYSQL, MysqlCloser> mysql(mysql_init(nullptr));
-    const unsigned protocol = MYSQL_PROTOCOL_TCP;
-    mysql_options(mysql.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
-    mysql_options(mysql.get(), MYSQL_OPT_PROTOCOL, &protocol);
-    if (mysql_real_connect(mysql.get(), settings.host.c_str(), settings.user.c_str(),
-                           settings.password.c_str(), settings.database.c_str(), settings.port,
-                           nullptr, 0) == nullptr)
-        throw std::runtime_error(std::string("cannot connect: ") + mysql_error(mysql.get()));
-    return mysql;
-}
-
-using bench::Pump;
 
 size_t CountItems(const wxTreeCtrl& tree, const wxTreeItemId& item) {
     size_t count = 1;
@@ -231,100 +216,222 @@ size_t CountItems(const wxTreeCtrl& tree, const wxTreeItemId& item) {
     return count;
 }
 
+unsigned long long DiskReads(TestDatabase& db) {
+    return std::stoull(db.Query("SHOW GLOBAL STATUS LIKE 'Innodb_buffer_pool_reads'")[0][1]);
+}
+
+struct Result {
+    double cpu_per_node = 0;
+};
+
+class TreeBench {
+public:
+    TreeBench(int runs, Interface* workspace, TestDatabase& admin)
+        : runs_(runs), workspace_(workspace), admin_(admin), cloud_(admin) {}
+
+    Result Run(const Case& c) {
+        std::printf("\n== %s ==\n", c.name.c_str());
+        const std::string store = c.files > 0
+                                      ? bench_data::Prepared("local-" + std::to_string(c.files),
+                                                             [&](const std::string& dir) {
+                                                                 MakeLocalStore(dir, c.files);
+                                                             })
+                                      : bench_data::Prepared("usr-include", CopyUsrInclude);
+        if (::chdir(store.c_str()) != 0)
+            throw std::runtime_error("cannot enter " + store);
+        if (c.logged_in) {
+            const double seeded = cloud_.Use(c.cloud.Name(), [&](TestDatabase& db) {
+                std::printf("generating the cloud %s...\n", c.cloud.Name().c_str());
+                std::fflush(stdout);
+                c.cloud.Seed(db);
+            });
+            if (seeded > 0)
+                std::printf("generated in %.1f s\n", seeded);
+        }
+        if (c.logged_in) {
+            const TestDatabase::Rows size = admin_.Query(
+                "SELECT table_rows, ROUND(data_length / 1048576), ROUND(index_length / 1048576) "
+                "FROM information_schema.tables WHERE table_schema = 'corvane' AND table_name = "
+                "'snippets'");
+            std::printf("cloud: about %s snippets, %s MB of data and %s MB of indexes\n",
+                        size[0][0].c_str(), size[0][1].c_str(), size[0][2].c_str());
+        }
+        const std::string uid = c.logged_in ? "1" : "";
+        workspace_->SetCurrentUserId(wxString::FromUTF8(uid));
+        SnippetBrowser* tree = workspace_->Tree();
+
+        const DbSettings settings = DbSettings::FromBuild();
+        FloorConnection floor_connection(settings);
+        const std::string root = "./snippets/";
+        std::string list_own, list_favourites;
+        if (c.logged_in) {
+            list_own = statements::ListOwn(wxString::FromUTF8(uid), 0).utf8_string();
+            list_favourites = statements::ListFavourites(wxString::FromUTF8(uid)).utf8_string();
+        }
+        size_t entries = 0, own_rows = 0, favourite_rows = 0;
+        const auto floor_work = [&] {
+            entries = Walk(root);
+            if (c.logged_in) {
+                own_rows = floor_connection.ReadAll(list_own, false);
+                favourite_rows = floor_connection.ReadAll(list_favourites, true);
+            }
+        };
+        const auto rebuild = [&] {
+            tree->LoadTree();
+            Pump();
+        };
+
+        // Each round measures the floor and the rebuild once, in turns, so that a burst of other
+        // load on the machine falls on both alike. Round 0 warms the caches and is not counted.
+        Samples floor, program, load_alone;
+        unsigned long long reads_before = 0;
+        for (int round = 0; round <= runs_; ++round) {
+            if (round == 1) {
+                floor.Clear();
+                program.Clear();
+                load_alone.Clear();
+                reads_before = DiskReads(admin_);
+            }
+            if (round % 2) {
+                floor.Measure(floor_work);
+                program.Measure(rebuild);
+            } else {
+                program.Measure(rebuild);
+                floor.Measure(floor_work);
+            }
+            load_alone.Measure([&] { tree->LoadTree(); });
+            Pump();
+        }
+        const unsigned long long disk_reads = DiskReads(admin_) - reads_before;
+
+        // The whole tree, as Expand All shows it, against what the floor saw.
+        size_t own_runs = 0, favourite_runs = 0;
+        if (c.logged_in) {
+            floor_connection.ReadAll(list_own, false, &own_runs);
+            floor_connection.ReadAll(list_favourites, true, &favourite_runs);
+        }
+        const size_t expected =
+            1 + entries +
+            (c.logged_in ? 2 + own_rows + own_runs + favourite_rows + favourite_runs : 0);
+        Samples expand_all, expanded_rebuild;
+        size_t nodes = 0;
+        for (int round = 0; round < 3; ++round) {
+            tree->LoadTree();
+            Pump();
+            expand_all.Measure([&] {
+                tree->ExpandAll();
+                Pump();
+            });
+            nodes = CountItems(*tree, tree->GetRootItem()) - 1; // without the hidden root
+            expanded_rebuild.Measure(rebuild);
+        }
+        if (nodes != expected)
+            throw std::runtime_error("Expand All shows " + std::to_string(nodes) +
+                                     " nodes where the floor saw " + std::to_string(expected));
+
+        std::printf("floor sees %zu directory entries, %zu own rows, %zu favourite rows; the "
+                    "expanded tree holds %zu nodes\n",
+                    entries, own_rows, favourite_rows, nodes);
+        std::printf("%d rounds after one warm-up round; medians in ms; %llu pages read from disk "
+                    "by the server meanwhile\n",
+                    runs_, disk_reads);
+        std::printf("%-34s %9s %9s %9s   %9s\n", "", "wall", "min", "max", "cpu");
+        const auto row = [](const char* label, const Samples& s) {
+            std::printf("%-34s %9.2f %9.2f %9.2f   %9.2f\n", label, s.Wall(), s.WallMin(),
+                        s.WallMax(), s.Cpu());
+        };
+        row("floor: walk + both statements", floor);
+        row("rebuild (LoadTree + its events)", program);
+        row("LoadTree alone", load_alone);
+        row("Expand All (for information)", expand_all);
+        row("rebuild of the expanded tree", expanded_rebuild);
+        const double us_wall = program.Wall() * 1000 / static_cast<double>(nodes);
+        const double us_cpu = program.Cpu() * 1000 / static_cast<double>(nodes);
+        std::printf("cost per node: %.3f us wall, %.3f us cpu (floor %.3f us wall, %.3f us cpu)\n",
+                    us_wall, us_cpu, floor.Wall() * 1000 / static_cast<double>(nodes),
+                    floor.Cpu() * 1000 / static_cast<double>(nodes));
+
+        const std::string prefix = "tree " + c.name + ": ";
+        PrintFigure(prefix + "rebuild wall", program.Wall(), floor.Wall(), "ms", c.wall_goal);
+        PrintFigure(prefix + "rebuild cpu", program.Cpu(), floor.Cpu(), "ms", 2.0);
+        PrintFigure(prefix + "cpu per node", us_cpu * 1000,
+                    floor.Cpu() * 1e6 / static_cast<double>(nodes), "ns");
+        PrintFigure(prefix + "Expand All", expand_all.Wall(), 0, "ms");
+        PrintFigure(prefix + "rebuild, all expanded", expanded_rebuild.Wall(), floor.Wall(), "ms");
+        Result result;
+        result.cpu_per_node = us_cpu;
+        return result;
+    }
+
+private:
+    int runs_;
+    Interface* workspace_;
+    TestDatabase& admin_;
+    CachedCloud cloud_;
+};
+
 int Run(int argc, char** argv) {
     int runs = kRuns;
-    if (argc > 1)
-        runs = std::max(1, std::atoi(argv[1]));
+    std::vector<std::string> wanted;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos)
+            runs = std::max(1, std::atoi(argv[i]));
+        else
+            wanted.push_back(argv[i]);
+    }
+    const std::vector<Case> cases = {
+        {"10k spread", 10000, {10000, 100000}, true, 1.3},
+        {"10k owner", 10000, {10000, 10000}, true, 1.3},
+        {"100k spread", 100000, {100000, 1000000}, true, 1.3},
+        {"100k owner", 100000, {100000, 100000}, true, 1.3},
+        {"usr-include", 0, {0, 0}, false, 1.5},
+    };
 
-    const ScratchDirectory scratch("/tmp/corvane-tree-bench-XXXXXX");
-
-    auto setup_start = Clock::now();
-    MakeLocalStore();
     TestDatabase admin;
-    const std::string uid = SeedDatabase(admin);
-    std::printf("seeded %d files in %d directories, %d snippets and %s favourites in %.0f ms\n",
-                kLocalFiles, kLanguages, kCloudSnippets,
-                admin.Query("SELECT COUNT(*) FROM favourites")[0][0].c_str(),
-                std::chrono::duration<double, std::milli>(Clock::now() - setup_start).count());
+    std::printf("server: innodb_buffer_pool_size %s\n",
+                admin.Query("SELECT @@innodb_buffer_pool_size")[0][0].c_str());
 
     // The toolkit on the display, without a main loop.
-    bench::StartToolkit(argv);
+    wxApp::SetInstance(new BenchApp);
+    int wx_argc = 1;
+    if (!wxEntryStart(wx_argc, argv))
+        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
+    wxTheApp->CallOnInit();
+    delete wxLog::SetActiveTarget(new wxLogStderr);
 
     const DbSettings settings = DbSettings::FromBuild();
-    std::unique_ptr<Database> connection = bench::Connect(settings);
+    wxString error;
+    std::unique_ptr<Database> connection = Database::Connect(settings, &error);
+    if (!connection)
+        throw std::runtime_error("cannot connect: " + error.utf8_string());
 
+    // The workspace is built in an empty directory; each case then enters its own store.
+    const std::string empty = bench_data::Prepared("empty", [](const std::string& dir) {
+        std::filesystem::create_directory(dir + "/snippets");
+    });
+    if (::chdir(empty.c_str()) != 0)
+        throw std::runtime_error("cannot enter " + empty);
     auto* frame =
         new wxFrame(nullptr, wxID_ANY, "Tree bench", wxDefaultPosition, wxSize(1000, 700));
     auto* workspace = new Interface(frame, connection.get());
     frame->Show(true);
     wxTheApp->SetTopWindow(frame);
     Pump();
-    workspace->SetCurrentUserId(wxString::FromUTF8(uid));
-    SnippetBrowser* tree = workspace->Tree();
 
-    tree->LoadTree();
-    std::printf("tree holds %zu nodes (hidden root included)\n\n",
-                CountItems(*tree, tree->GetRootItem()));
-
-    const std::string root = "./snippets/";
-    const std::string list_own = statements::ListOwn(wxString::FromUTF8(uid), 0).utf8_string();
-    const std::string list_favourites =
-        statements::ListFavourites(wxString::FromUTF8(uid)).utf8_string();
-    auto mysql = ConnectLikeTheApp(settings);
-    size_t entries = 0, own_rows = 0, favourite_rows = 0;
-
-    // Each round measures every figure once, so that a burst of other load on the machine
-    // falls on the floor and on the rebuild alike. Round 0 warms the caches and is not counted.
-    Samples walk, queries, floor, load, load_settled;
-    std::vector<double> round_ratios;
-    for (int round = 0; round <= runs; ++round) {
-        Samples w, q, f, l, ls;
-        w.Measure([&] { entries = Walk(root); });
-        q.Measure([&] {
-            own_rows = ReadAll(mysql.get(), list_own, false);
-            favourite_rows = ReadAll(mysql.get(), list_favourites, true);
-        });
-        f.Measure([&] {
-            entries = Walk(root);
-            own_rows = ReadAll(mysql.get(), list_own, false);
-            favourite_rows = ReadAll(mysql.get(), list_favourites, true);
-        });
-        // The rebuild call alone: the figure held against the floor.
-        l.Measure([&] { tree->LoadTree(); });
-        Pump();
-        // The same with the events the rebuild leaves behind (layout, repaint) handled too.
-        ls.Measure([&] {
-            tree->LoadTree();
-            Pump();
-        });
-        if (round == 0)
+    TreeBench bench(runs, workspace, admin);
+    double per_node_10k = 0;
+    for (const Case& c : cases) {
+        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), c.name) == wanted.end())
             continue;
-        for (auto [from, to] : {std::pair{&w, &walk},
-                                {&q, &queries},
-                                {&f, &floor},
-                                {&l, &load},
-                                {&ls, &load_settled}}) {
-            to->wall.push_back(from->wall[0]);
-            to->cpu.push_back(from->cpu[0]);
-        }
-        round_ratios.push_back(l.wall[0] / f.wall[0]);
+        const Result result = bench.Run(c);
+        if (c.name == "10k spread")
+            per_node_10k = result.cpu_per_node;
+        else if (c.name == "100k spread" && per_node_10k > 0)
+            PrintFigure("tree: cpu per node at 100k (floor: at 10k)", result.cpu_per_node * 1000,
+                        per_node_10k * 1000, "ns", 1.25);
     }
 
-    std::printf("floor sees %zu directory entries, %zu own rows, %zu favourite rows\n", entries,
-                own_rows, favourite_rows);
-    std::printf("%d rounds after one warm-up round; times in ms\n\n", runs);
-    std::printf("%-40s %9s %9s %9s   %9s\n", "", "median", "min", "max", "cpu med.");
-    Print("floor: directory walk alone", walk);
-    Print("floor: list-own + list-favourites alone", queries);
-    Print("floor: walk + both statements", floor);
-    Print("LoadTree", load);
-    Print("LoadTree + pending events", load_settled);
-    const double ratio = Summarise(load.wall).median / Summarise(floor.wall).median;
-    std::printf("\nLoadTree / floor, ratio of the medians:    %.2f  (goal: at most 2.00) %s\n",
-                ratio, ratio <= 2.0 ? "MET" : "MISSED");
-    std::printf("LoadTree / floor, median of round ratios: %.2f\n", Summarise(round_ratios).median);
-
-    mysql.reset();
     frame->Destroy();
     Pump();
     connection.reset();

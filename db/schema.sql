@@ -1,5 +1,5 @@
 -- The cloud database of Corvane and the account the program logs in with.
--- Safe to run again on an existing server: nothing is dropped or replaced.
+-- Safe to run again on an existing server: no row is dropped or replaced (an older index may be).
 SET NAMES utf8mb4;
 
 CREATE DATABASE IF NOT EXISTS corvane
@@ -38,14 +38,21 @@ CREATE TABLE IF NOT EXISTS snippets (
     approved TINYINT(1) NOT NULL DEFAULT 0,
     views INT UNSIGNED NOT NULL DEFAULT 0,
     PRIMARY KEY (sid),
-    -- A user's own snippets by language (the snippet tree, the new-sid lookup).
-    KEY snippets_owner (uid, language),
+    -- A user's own snippets by language (the snippet trees, the new-sid lookup). It holds every
+    -- column the trees' lists read, so a list reads only the user's index entries, in order,
+    -- however many snippets other users have.
+    KEY snippets_owner_list (uid, language, title, public),
     -- The public search, with or without a language. The title words are tested on the index
     -- entries, so only the rows found are read.
     KEY snippets_published (public, approved, language, title),
     -- The language list (one index entry per language), and the search in one language.
     KEY snippets_language (language, public, approved, title)
 ) ENGINE = InnoDB DEFAULT CHARSET = utf8mb4 COLLATE = utf8mb4_unicode_ci;
+
+-- A server made with the older owner's index (uid, language) gets the one above instead; run again,
+-- this changes nothing.
+ALTER TABLE snippets ADD INDEX IF NOT EXISTS snippets_owner_list (uid, language, title, public),
+    DROP INDEX IF EXISTS snippets_owner;
 
 -- The primary key also serves the lookups of one user's favourites.
 CREATE TABLE IF NOT EXISTS favourites (

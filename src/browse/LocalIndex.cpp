@@ -3,6 +3,7 @@
 #include "app/Platform.h"
 #include "app/TextCodec.h"
 #include "storage/LocalStore.h"
+#include "storage/StoreListing.h"
 
 #include <sys/stat.h>
 
@@ -94,10 +95,10 @@ void LocalIndex::Walk() {
     };
     std::vector<File> walked;
     walked.reserve(files_.size());
-    const auto visit = [&](const Place& parent, const local_store::Entry& entry) {
-        Place here{local_store::WithSeparator(parent.path) + entry.name, parent.language};
+    const auto visit = [&](const Place& parent, const wxString& name, const wxString& label) {
+        Place here{local_store::WithSeparator(parent.path) + name, parent.language};
         if (!here.language)
-            here.language = LanguageIndex(entry.label);
+            here.language = LanguageIndex(label);
         std::string native = platform::FileSystemPath(here.path);
         const std::optional<struct stat> status = Status(native);
         if (status && S_ISDIR(status->st_mode))
@@ -120,13 +121,26 @@ void LocalIndex::Walk() {
                 file.content.swap(old.content);
             }
         } else {
-            file.title = entry.label;
-            file.folded_title = FoldCase(entry.label);
+            file.title = label;
+            file.folded_title = FoldCase(label);
         }
         file.native = std::move(native);
         return here;
     };
-    local_store::Walk(root_, Place{root_, std::nullopt}, visit);
+    // Depth first, each directory's entries in the order the system lists them.
+    const StoreListing listing(root_);
+    std::vector<std::pair<StoreListing::Index, Place>> pending;
+    const auto push_children = [&](StoreListing::Index directory, const Place& place) {
+        const StoreListing::Index first = listing.FirstChild(directory);
+        for (StoreListing::Index i = listing.ChildCount(directory); i > 0; --i)
+            pending.emplace_back(first + i - 1, place);
+    };
+    push_children(StoreListing::kTop, Place{root_, std::nullopt});
+    while (!pending.empty()) {
+        const auto [entry, parent] = pending.back();
+        pending.pop_back();
+        push_children(entry, visit(parent, listing.FileName(entry), listing.Label(entry)));
+    }
     files_.swap(walked);
 }
 

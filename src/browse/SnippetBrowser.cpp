@@ -11,9 +11,6 @@
 
 #include <wx/menu.h>
 
-#include <string>
-#include <string_view>
-
 // The base is the tree control's table: on this toolkit the tree is drawn and driven by its own
 // handlers, which must stay in the chain.
 wxBEGIN_EVENT_TABLE(SnippetBrowser, wxTreeCtrl)
@@ -21,6 +18,7 @@ wxBEGIN_EVENT_TABLE(SnippetBrowser, wxTreeCtrl)
     EVT_CONTEXT_MENU(SnippetBrowser::OnTreeContextMenu)
     EVT_MENU(SnippetBrowser::ID_OPEN, SnippetBrowser::OnOpen)
     EVT_MENU(SnippetBrowser::ID_DELETE, SnippetBrowser::OnDelete)
+    EVT_TREE_ITEM_EXPANDING(wxID_ANY, SnippetBrowser::OnItemExpanding)
 wxEND_EVENT_TABLE()
 
 SnippetBrowser::SnippetBrowser(wxWindow* parent, Interface* owner, int mode)
@@ -34,9 +32,11 @@ SnippetBrowser::~SnippetBrowser() = default;
 
 void SnippetBrowser::LoadTree() {
     Freeze();
-    records_.clear();
     group_nodes_.clear();
-    raw_names_.clear();
+    branches_.clear();
+    own_.Clear();
+    favourites_.Clear();
+    listed_for_.clear();
     DeleteAllItems();
     const wxTreeItemId root = AddRoot("Snippets");
     // The toolkit selects a new root even when it is hidden; a rebuilt tree has nothing
@@ -52,13 +52,9 @@ void SnippetBrowser::LoadTree() {
 }
 
 bool SnippetBrowser::ScanDirectory(const wxTreeItemId& parent, const wxString& directory) {
-    local_store::Walk(directory, parent,
-                      [this](const wxTreeItemId& under, const local_store::Entry& entry) {
-                          const wxTreeItemId item = AppendItem(under, entry.label);
-                          if (entry.name != entry.label)
-                              raw_names_.emplace(item.GetID(), entry.name);
-                          return item;
-                      });
+    store_.Read(directory);
+    branches_[parent.GetID()] = Branch{Source::kStore, StoreListing::kTop, false};
+    SetItemHasChildren(parent, store_.ChildCount(StoreListing::kTop) > 0);
     return true;
 }
 
@@ -67,64 +63,179 @@ void SnippetBrowser::LoadCloudBranches() {
     const wxString uid = owner_ ? owner_->CurrentUserId() : wxString();
     if (db == nullptr || uid.empty())
         return;
+    listed_for_ = uid;
     static const char* const kGroupLabels[] = {"My Cloud", "Private Snippets", "Public Snippets"};
     const wxTreeItemId group = AppendItem(GetRootItem(), kGroupLabels[mode_]);
     group_nodes_.push_back(group);
-    AddGrouped(group, statements::ListOwn(uid, mode_), uid, false, false);
+    AddGrouped(group, statements::ListOwn(uid, mode_), false, false);
 
     if (mode_ == kMainTree) {
         const wxTreeItemId favourites = AppendItem(GetRootItem(), "Favourites");
         group_nodes_.push_back(favourites);
-        AddGrouped(favourites, statements::ListFavourites(uid), uid, true, true);
+        AddGrouped(favourites, statements::ListFavourites(uid), true, true);
     }
 }
 
-void SnippetBrowser::AddGrouped(const wxTreeItemId& group, const wxString& statement,
-                                const wxString& uid, bool stored, bool favourite) {
-    // Thousands of rows come through here at each rebuild. wxString has no move, so every copy
-    // allocates: the record is filled in place, and texts are swapped in rather than assigned.
-    wxString previous_language;
-    std::string previous_bytes; // the previous row's language as the server sent it
-    wxTreeItemId language_node = group;
-    const auto add_row = [&](const DbRow& row) {
-        // Equal bytes decode to equal text, so only a change of bytes needs decoding to
-        // tell whether the language (as text) changed.
-        const std::string_view language_bytes = row.Bytes(0);
-        if (language_bytes != previous_bytes) {
-            previous_bytes.assign(language_bytes);
-            wxString language = row.Text(0);
-            if (language != previous_language) {
-                language_node = AppendItem(group, text::Displayable(language));
-                previous_language.swap(language);
+void SnippetBrowser::AddGrouped(const wxTreeItemId& group, const wxString& statement, bool stored,
+                                bool favourite) {
+    CloudListing& list = favourite ? favourites_ : own_;
+    owner_->Connection()->Select(statement, stored ? Fetch::Stored : Fetch::Streamed,
+                                 [&list](const DbRow& row) {
+                                     list.Add(row.Bytes(0), row.Bytes(1), row.Bytes(2));
+                                     return true;
+                                 });
+    branches_[group.GetID()] =
+        Branch{favourite ? Source::kFavourites : Source::kOwn, kWholeList, false};
+    SetItemHasChildren(group, list.RowCount() > 0);
+}
+
+wxTreeItemId SnippetBrowser::AppendBranch(const wxTreeItemId& parent, const wxString& label,
+                                          Branch branch, bool has_children) {
+    const wxTreeItemId item = AppendItem(parent, label);
+    if (has_children) {
+        SetItemHasChildren(item);
+        branches_.emplace(item.GetID(), branch);
+    }
+    return item;
+}
+
+void SnippetBrowser::MakeChildren(const wxTreeItemId& item, bool deep) {
+    const auto found = item.IsOk() ? branches_.find(item.GetID()) : branches_.end();
+    if (found != branches_.end() && !found->second.made) {
+        found->second.made = true;
+        // A copy: appending branches may move the table's entries.
+        const Branch branch = found->second;
+        if (branch.source == Source::kStore) {
+            const StoreListing& store = store_;
+            const StoreListing::Index first = store.FirstChild(branch.index);
+            for (StoreListing::Index entry = first; entry < first + store.ChildCount(branch.index);
+                 ++entry)
+                AppendBranch(item, store.Label(entry), Branch{Source::kStore, entry, false},
+                             store.ChildCount(entry) > 0);
+        } else {
+            const CloudListing& list = branch.source == Source::kOwn ? own_ : favourites_;
+            CloudListing::Index first = 0, count = list.LooseRows();
+            if (branch.index != kWholeList) {
+                first = list.Runs()[branch.index].first_row;
+                count = list.Runs()[branch.index].row_count;
+            }
+            for (CloudListing::Index row = first; row < first + count; ++row)
+                AppendItem(item, text::Displayable(list.Title(row)));
+            if (branch.index == kWholeList) {
+                for (std::uint32_t run = 0; run < list.Runs().size(); ++run)
+                    AppendBranch(item, text::Displayable(list.Language(run)),
+                                 Branch{branch.source, run, false}, true);
             }
         }
-        NodeRecord& record = records_.emplace_back();
-        row.Text(1).swap(record.info.title);
-        row.Text(2).swap(record.info.sid);
-        record.info.language = previous_language;
-        record.item = AppendItem(language_node, text::Displayable(record.info.title));
-        record.favourite = favourite;
-        record.user = uid;
-        return true;
-    };
-    owner_->Connection()->Select(statement, stored ? Fetch::Stored : Fetch::Streamed, add_row);
-}
-
-const SnippetBrowser::NodeRecord* SnippetBrowser::RecordFor(const wxTreeItemId& item) const {
-    for (const NodeRecord& record : records_) {
-        if (record.item == item)
-            return &record;
     }
-    return nullptr;
+    if (deep) {
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId child = wxTreeCtrl::GetFirstChild(item, cookie); child.IsOk();
+             child = wxTreeCtrl::GetNextChild(item, cookie))
+            MakeChildren(child, true);
+    }
 }
 
-bool SnippetBrowser::ListedForCurrentUser(const NodeRecord& record) const {
-    return owner_ != nullptr && !record.user.empty() && record.user == owner_->CurrentUserId();
+void SnippetBrowser::OnItemExpanding(wxTreeEvent& event) {
+    MakeChildren(event.GetItem());
+    event.Skip();
+}
+
+// Asking for children is no change of the tree as its users see it: they were there all along.
+wxTreeItemId SnippetBrowser::GetFirstChild(const wxTreeItemId& item,
+                                           wxTreeItemIdValue& cookie) const {
+    const_cast<SnippetBrowser*>(this)->MakeChildren(item);
+    return wxTreeCtrl::GetFirstChild(item, cookie);
+}
+
+wxTreeItemId SnippetBrowser::GetLastChild(const wxTreeItemId& item) const {
+    const_cast<SnippetBrowser*>(this)->MakeChildren(item);
+    return wxTreeCtrl::GetLastChild(item);
+}
+
+size_t SnippetBrowser::GetChildrenCount(const wxTreeItemId& item, bool recursively) const {
+    const_cast<SnippetBrowser*>(this)->MakeChildren(item, recursively);
+    return wxTreeCtrl::GetChildrenCount(item, recursively);
+}
+
+unsigned int SnippetBrowser::GetCount() const {
+    size_t count = group_nodes_.size() + store_.Size() - 1;
+    for (const CloudListing* list : {&own_, &favourites_})
+        count += list->RowCount() + list->Runs().size();
+    return static_cast<unsigned int>(count);
+}
+
+void SnippetBrowser::CollapseAll() {
+    Freeze();
+    CollapseMade(GetRootItem());
+    Thaw();
+}
+
+void SnippetBrowser::CollapseMade(const wxTreeItemId& item) {
+    if (!item.IsOk())
+        return;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = wxTreeCtrl::GetFirstChild(item, cookie); child.IsOk();
+         child = wxTreeCtrl::GetNextChild(item, cookie))
+        CollapseMade(child);
+    if (item != GetRootItem())
+        Collapse(item);
+}
+
+size_t SnippetBrowser::SiblingIndex(const wxTreeItemId& parent, const wxTreeItemId& item) const {
+    size_t index = 0;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = wxTreeCtrl::GetFirstChild(parent, cookie);
+         child.IsOk() && child != item; child = wxTreeCtrl::GetNextChild(parent, cookie))
+        ++index;
+    return index;
+}
+
+std::optional<SnippetBrowser::NodeRecord>
+SnippetBrowser::RecordFor(const wxTreeItemId& item) const {
+    if (!item.IsOk() || item == GetRootItem() || branches_.count(item.GetID()) != 0)
+        return std::nullopt;
+    const auto parent = branches_.find(GetItemParent(item).GetID());
+    if (parent == branches_.end() || parent->second.source == Source::kStore)
+        return std::nullopt;
+    const Branch& branch = parent->second;
+    const CloudListing& list = branch.source == Source::kOwn ? own_ : favourites_;
+    auto row = static_cast<CloudListing::Index>(SiblingIndex(GetItemParent(item), item));
+    NodeRecord record;
+    if (branch.index != kWholeList) {
+        row += list.Runs()[branch.index].first_row;
+        record.info.language = list.Language(branch.index);
+    }
+    record.info.sid = list.Sid(row);
+    record.info.title = list.Title(row);
+    record.favourite = branch.source == Source::kFavourites;
+    return record;
+}
+
+bool SnippetBrowser::ListedForCurrentUser() const {
+    return owner_ != nullptr && !listed_for_.empty() && listed_for_ == owner_->CurrentUserId();
 }
 
 wxString SnippetBrowser::SelectedSid() const {
-    const NodeRecord* record = RecordFor(GetSelection());
-    return record && ListedForCurrentUser(*record) ? record->info.sid : wxString();
+    const std::optional<NodeRecord> record = RecordFor(GetSelection());
+    return record && ListedForCurrentUser() ? record->info.sid : wxString();
+}
+
+std::optional<StoreListing::Index> SnippetBrowser::StoreEntryOf(const wxTreeItemId& item) const {
+    if (!item.IsOk() || item == GetRootItem())
+        return std::nullopt;
+    const auto own = branches_.find(item.GetID());
+    if (own != branches_.end()) {
+        if (own->second.source != Source::kStore || own->second.index == StoreListing::kTop)
+            return std::nullopt;
+        return own->second.index;
+    }
+    const wxTreeItemId parent = GetItemParent(item);
+    const auto found = branches_.find(parent.GetID());
+    if (found == branches_.end() || found->second.source != Source::kStore)
+        return std::nullopt;
+    return store_.FirstChild(found->second.index) +
+           static_cast<StoreListing::Index>(SiblingIndex(parent, item));
 }
 
 std::vector<wxString> SnippetBrowser::NamesFromTop(const wxTreeItemId& item,
@@ -132,8 +243,9 @@ std::vector<wxString> SnippetBrowser::NamesFromTop(const wxTreeItemId& item,
     std::vector<wxString> names;
     for (wxTreeItemId node = item; node.IsOk() && node != GetRootItem();
          node = GetItemParent(node)) {
-        const auto raw = file_names ? raw_names_.find(node.GetID()) : raw_names_.end();
-        names.insert(names.begin(), raw != raw_names_.end() ? raw->second : GetItemText(node));
+        const std::optional<StoreListing::Index> entry =
+            file_names ? StoreEntryOf(node) : std::nullopt;
+        names.insert(names.begin(), entry ? store_.FileName(*entry) : GetItemText(node));
     }
     return names;
 }
@@ -158,7 +270,7 @@ snippet_info SnippetBrowser::ReadSelectedLocal() const {
 
 std::optional<snippet_info> SnippetBrowser::SelectedLocalSnippet() const {
     const wxTreeItemId item = GetSelection();
-    if (!item.IsOk() || ItemHasChildren(item) || IsGroupNode(item) || RecordFor(item) != nullptr)
+    if (!item.IsOk() || ItemHasChildren(item) || IsGroupNode(item) || RecordFor(item))
         return std::nullopt;
     std::optional<wxString> content = local_store::ReadText(LocalPath(item));
     if (!content)
@@ -195,9 +307,9 @@ void SnippetBrowser::OpenItem(const wxTreeItemId& item) {
     if (IsGroupNode(item))
         return;
 
-    if (const NodeRecord* record = RecordFor(item)) {
+    if (const std::optional<NodeRecord> record = RecordFor(item)) {
         // A row listed for somebody else is never shown, whatever the list still holds.
-        if (ListedForCurrentUser(*record))
+        if (ListedForCurrentUser())
             OpenCloud(record->info.sid, record->info.language, !record->favourite);
         return;
     }
@@ -268,11 +380,11 @@ void SnippetBrowser::DeleteItem(const wxTreeItemId& item) {
         return;
     Prompts& prompts = Prompts::Current();
     const wxString label = GetItemText(item);
-    if (const NodeRecord* record = RecordFor(item)) {
+    if (const std::optional<NodeRecord> record = RecordFor(item)) {
         Database* db = owner_->Connection();
         const wxString uid = owner_->CurrentUserId();
         if (db == nullptr || !statements::IsId(uid) || !statements::IsId(record->info.sid) ||
-            !ListedForCurrentUser(*record))
+            !ListedForCurrentUser())
             return;
         const wxString question =
             record->favourite

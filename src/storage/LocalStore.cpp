@@ -5,7 +5,6 @@
 
 #include <wx/filename.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,9 +70,6 @@ wxString LanguageOfPath(const wxString& path) {
 }
 
 namespace {
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
 struct FdCloser {
     int fd;
     explicit FdCloser(int descriptor) : fd(descriptor) {}
@@ -91,45 +87,6 @@ long long ModifiedNs(const struct stat& status) {
     return static_cast<long long>(status.st_mtim.tv_sec) * 1000000000LL + status.st_mtim.tv_nsec;
 }
 } // namespace
-
-std::optional<std::vector<Entry>> ListDirectory(const wxString& directory) {
-    const std::string native = platform::FileSystemPath(directory);
-    std::unique_ptr<DIR, DirCloser> dir(native.empty() ? nullptr : ::opendir(native.c_str()));
-    if (!dir)
-        return std::nullopt;
-    // The names are gathered as bytes first: wxString has no move, so a growing vector of
-    // entries would copy every name at each reallocation.
-    std::vector<std::pair<std::string, bool>> raw;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view bytes(entry->d_name);
-        if (bytes == "." || bytes == "..")
-            continue;
-        raw.emplace_back(bytes, entry->d_type != DT_REG);
-    }
-    dir.reset();
-    std::vector<Entry> entries(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        Entry& entry = entries[i];
-        // Swapped in rather than assigned, which would copy.
-        text::FromPathBytes(raw[i].first).swap(entry.name);
-        // For valid UTF-8 (nearly every name) both decodings agree, and a copy is cheaper.
-        if (text::IsValidUtf8(raw[i].first))
-            entry.label = entry.name;
-        else
-            text::FromUtf8(raw[i].first).swap(entry.label);
-        entry.may_be_directory = raw[i].second;
-    }
-    return entries;
-}
-
-std::optional<DirectoryId> IdentifyDirectory(const wxString& path) {
-    const std::string native = platform::FileSystemPath(path);
-    struct stat status;
-    if (native.empty() || ::stat(native.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return std::nullopt;
-    return DirectoryId{static_cast<unsigned long long>(status.st_dev),
-                       static_cast<unsigned long long>(status.st_ino)};
-}
 
 bool IsSpecialFile(const wxString& path) {
     const std::string native = platform::FileSystemPath(path);

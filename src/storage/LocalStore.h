@@ -2,7 +2,6 @@
 
 #include <wx/string.h>
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,62 +30,6 @@ wxString LanguageFromNames(const std::vector<wxString>& names);
 // level below the store (below its downloads directory for a downloaded file). Empty for a file
 // directly in the store or outside it. Relative and absolute paths are both understood.
 wxString LanguageOfPath(const wxString& path);
-
-// One directory entry. `name` maps the entry's bytes losslessly (text::FromPathBytes) and so
-// names the file; `label` is the same name for display, invalid UTF-8 shown as U+FFFD.
-struct Entry {
-    wxString name;
-    wxString label;
-    bool may_be_directory; // false only when the system says it is a plain file
-};
-
-// The entries of a directory other than "." and "..", in the order the operating system gives
-// them; nothing when the directory cannot be opened (missing, or not a directory).
-std::optional<std::vector<Entry>> ListDirectory(const wxString& directory);
-
-// Identifies a directory on this machine (device and inode), so that a walk can tell when a
-// link leads back into a directory it is already inside.
-struct DirectoryId {
-    unsigned long long device;
-    unsigned long long inode;
-    bool operator==(const DirectoryId& other) const {
-        return device == other.device && inode == other.inode;
-    }
-};
-// The id of the directory a path names (links followed); nothing when it names no directory.
-std::optional<DirectoryId> IdentifyDirectory(const wxString& path);
-
-namespace detail {
-template <typename Handle, typename Visit>
-void WalkBelow(const wxString& directory, const Handle& parent, Visit& visit,
-               std::vector<DirectoryId>& inside) {
-    // A file, a pipe or a device has no entries; a link back to a directory being walked
-    // (a -> .) would repeat it without end, so it stays a leaf.
-    const std::optional<DirectoryId> id = IdentifyDirectory(directory);
-    if (!id || std::find(inside.begin(), inside.end(), *id) != inside.end())
-        return;
-    const std::optional<std::vector<Entry>> entries = ListDirectory(directory);
-    if (!entries)
-        return;
-    inside.push_back(*id);
-    const wxString base = WithSeparator(directory);
-    for (const Entry& entry : *entries) {
-        const Handle child = visit(parent, entry);
-        if (entry.may_be_directory)
-            WalkBelow(base + entry.name, child, visit, inside);
-    }
-    inside.pop_back();
-}
-} // namespace detail
-
-// Lists a directory recursively. `visit(parent, entry)` is called for each entry and returns the
-// handle under which that entry's own entries are reported; a file, an empty or unreadable
-// directory, or a link to a directory that the walk is already inside, reports none.
-template <typename Handle, typename Visit>
-void Walk(const wxString& directory, const Handle& parent, Visit&& visit) {
-    std::vector<DirectoryId> inside;
-    detail::WalkBelow(directory, parent, visit, inside);
-}
 
 // How a file's bytes became text: as UTF-8 when they are valid UTF-8, else one byte per character,
 // which turns every byte into a character and back unchanged. Saving in the same encoding leaves

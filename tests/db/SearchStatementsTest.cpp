@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
-#include <map>
 
 namespace {
 
@@ -33,20 +31,6 @@ protected:
     static Titles Sorted(Titles titles) {
         std::sort(titles.begin(), titles.end());
         return titles;
-    }
-
-    // The plan's fields by column name, for a statement that reads one table.
-    std::map<std::string, std::string> Plan(const wxString& statement) {
-        static const char* const kColumns[] = {
-            "id",  "select_type", "table", "type", "possible_keys",
-            "key", "key_len",     "ref",   "rows", "Extra"};
-        const TestDatabase::Rows rows = server.Query("EXPLAIN " + statement.utf8_string());
-        std::map<std::string, std::string> plan;
-        if (rows.size() == 1) {
-            for (size_t i = 0; i < rows[0].size() && i < std::size(kColumns); ++i)
-                plan[kColumns[i]] = rows[0][i];
-        }
-        return plan;
     }
 };
 

@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -407,4 +409,65 @@ TEST_F(CloudGuiTest, DeclinedDeletesKeepTheRowsAndNoDeleteTouchesAnotherUsersRow
     EXPECT_EQ(db_.Query("SELECT uid FROM favourites"), TestDatabase::Rows{{bob}});
     EXPECT_EQ(db_.Query("SELECT uid FROM snippets WHERE sid = " + liked),
               TestDatabase::Rows{{bob}});
+}
+
+TEST_F(CloudGuiTest, EveryNodeAndRecordIsThereBeforeItsBranchIsOpened) {
+    const std::string ann = db_.AddUser("ann", "pw");
+    const std::string bob = db_.AddUser("bob", "pw");
+    using Record = std::tuple<wxString, wxString, wxString>; // title, sid, language
+    std::set<Record> expected = {{"loose", db_.AddSnippet(ann, "loose", std::nullopt, "1"), ""},
+                                 {"one", db_.AddSnippet(ann, "one", "C", "2"), "C"},
+                                 {"two", db_.AddSnippet(ann, "two", "C", "3"), "C"},
+                                 {"go", db_.AddSnippet(ann, "go", "Go", "4"), "Go"}};
+    const std::string liked = db_.AddSnippet(bob, "liked", "Lua", "5", true, true);
+    db_.AddFavourite(ann, liked);
+    expected.emplace("liked", liked, "Lua");
+    wxFileName::Mkdir("snippets/Shell/Batch", wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    WriteFile("snippets/Shell/Batch/run", "echo");
+    WriteFile("snippets/notes", "text");
+    ASSERT_EQ(::symlink(".", "snippets/Shell/self"), 0);
+    OpenFrame();
+    LogIn(ann);
+
+    // Three groups, five entries of the store, four rows and two languages of the user's own,
+    // one row and its language among the favourites: every node is counted and can be walked
+    // to before any branch was opened, and each title node has the record of its own row.
+    EXPECT_EQ(Tree()->GetCount(), 16u);
+    std::set<Record> records;
+    size_t walked = 0;
+    std::function<void(const wxTreeItemId&)> walk = [&](const wxTreeItemId& node) {
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId child = Tree()->GetFirstChild(node, cookie); child.IsOk();
+             child = Tree()->GetNextChild(node, cookie)) {
+            ++walked;
+            const wxString label = Tree()->GetItemText(child);
+            const auto record = Tree()->RecordFor(child);
+            const bool is_title = label == "loose" || label == "one" || label == "two" ||
+                                  label == "go" || label == "liked";
+            EXPECT_EQ(record.has_value(), is_title) << label;
+            if (record)
+                records.emplace(record->info.title, record->info.sid, record->info.language);
+            walk(child);
+        }
+    };
+    walk(Tree()->GetRootItem());
+    EXPECT_EQ(walked, 16u);
+    EXPECT_EQ(records, expected);
+
+    // The workspace's buttons open every branch and close them again, on a tree rebuilt with
+    // nothing open.
+    Tree()->LoadTree();
+    const auto press = [this](int id) {
+        wxCommandEvent event(wxEVT_BUTTON, id);
+        Workspace()->ProcessWindowEvent(event);
+    };
+    press(Interface::ID_EXPAND_ALL);
+    for (const auto& path : {std::initializer_list<wxString>{"Local", "Shell", "Batch"},
+                             std::initializer_list<wxString>{"My Cloud", "C"},
+                             std::initializer_list<wxString>{"Favourites", "Lua"}})
+        EXPECT_TRUE(Tree()->IsExpanded(Node(path))) << *path.begin();
+    EXPECT_FALSE(Tree()->ItemHasChildren(Node({"Local", "Shell", "self"})));
+    press(Interface::ID_COLLAPSE_ALL);
+    EXPECT_TRUE(AllCollapsed(Tree(), Tree()->GetRootItem()));
+    EXPECT_EQ(Tree()->GetCount(), 16u);
 }

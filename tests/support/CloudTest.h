@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +28,20 @@ protected:
         if (database)
             database->SetStatementObserver([this](const std::string& s) { sent.push_back(s); });
         return database;
+    }
+
+    // The plan's fields by column name, for a statement that reads one table; empty otherwise.
+    std::map<std::string, std::string> Plan(const wxString& statement) {
+        static const char* const kColumns[] = {
+            "id",  "select_type", "table", "type", "possible_keys",
+            "key", "key_len",     "ref",   "rows", "Extra"};
+        const TestDatabase::Rows rows = server.Query("EXPLAIN " + statement.utf8_string());
+        std::map<std::string, std::string> plan;
+        if (rows.size() == 1) {
+            for (size_t i = 0; i < rows[0].size() && i < std::size(kColumns); ++i)
+                plan[kColumns[i]] = rows[0][i];
+        }
+        return plan;
     }
 
     TestDatabase server;

@@ -1,5 +1,6 @@
 #include "storage/LocalStore.h"
 #include "storage/SaveDirectory.h"
+#include "storage/StoreListing.h"
 
 #include "app/TextCodec.h"
 #include "unit/TempDir.h"
@@ -27,6 +28,30 @@ using namespace std::string_literals;
 namespace {
 
 wxString Utf8(const std::string& bytes) { return text::FromUtf8(bytes); }
+
+// Every entry of a listing as "/parent/.../name" by labels, and the entries that have entries,
+// checking on the way that each entry's parent is the one it is listed under.
+struct Walked {
+    std::set<std::string> entries;
+    std::set<std::string> with_children;
+};
+Walked Walk(const StoreListing& listing, StoreListing::Index directory = StoreListing::kTop,
+            const std::string& path = std::string()) {
+    Walked walked;
+    const StoreListing::Index first = listing.FirstChild(directory);
+    for (StoreListing::Index entry = first; entry < first + listing.ChildCount(directory);
+         ++entry) {
+        EXPECT_EQ(listing.Parent(entry), directory);
+        const std::string node = path + "/" + listing.Label(entry).utf8_string();
+        EXPECT_TRUE(walked.entries.insert(node).second) << node;
+        if (listing.ChildCount(entry) > 0)
+            walked.with_children.insert(node);
+        Walked below = Walk(listing, entry, node);
+        walked.entries.merge(below.entries);
+        walked.with_children.merge(below.with_children);
+    }
+    return walked;
+}
 
 } // namespace
 
@@ -75,36 +100,28 @@ TEST(LocalStoreListing, WalkReportsEveryEntryUnderItsParent) {
     dir.MakeFile("Shell/Batch/run", "echo");
     dir.MakeFile("notes", "at the root");
     dir.MakeDir("Empty");
+    // A name may end in a backslash; its entries are found all the same.
+    dir.MakeDir("Win\\");
+    dir.MakeFile("Win\\/run.bat", "echo");
 
     for (const wxString& start : {dir.Path(), dir.Path() + "/"}) {
-        std::set<std::string> seen;
-        std::set<std::string> with_children;
-        local_store::Walk(start, std::string(),
-                          [&](const std::string& parent, const local_store::Entry& entry) {
-                              const std::string node = parent + "/" + entry.label.utf8_string();
-                              EXPECT_TRUE(seen.insert(node).second) << node;
-                              if (!parent.empty())
-                                  with_children.insert(parent);
-                              return node;
-                          });
-        EXPECT_EQ(seen, (std::set<std::string>{"/Empty", "/Ruby", "/Ruby/hello", "/Shell",
-                                               "/Shell/Batch", "/Shell/Batch/run", "/notes"}));
-        // Files and the empty directory report nothing below them.
-        EXPECT_EQ(with_children, (std::set<std::string>{"/Ruby", "/Shell", "/Shell/Batch"}));
+        const StoreListing listing(start);
+        const Walked walked = Walk(listing);
+        EXPECT_EQ(walked.entries, (std::set<std::string>{"/Empty", "/Ruby", "/Ruby/hello", "/Shell",
+                                                         "/Shell/Batch", "/Shell/Batch/run",
+                                                         "/notes", "/Win\\", "/Win\\/run.bat"}));
+        // Files and the empty directory have nothing below them.
+        EXPECT_EQ(walked.with_children,
+                  (std::set<std::string>{"/Ruby", "/Shell", "/Shell/Batch", "/Win\\"}));
+        EXPECT_EQ(listing.Size(), 1u + walked.entries.size());
     }
 
-    // An empty directory lists as empty; a file or a missing path cannot be listed at all.
-    const auto empty = local_store::ListDirectory(dir.Path("Empty"));
-    ASSERT_TRUE(empty.has_value());
-    EXPECT_TRUE(empty->empty());
-    EXPECT_FALSE(local_store::ListDirectory(dir.Path("notes")).has_value());
-    EXPECT_FALSE(local_store::ListDirectory(dir.Path("missing")).has_value());
-    int visits = 0;
-    local_store::Walk(dir.Path("missing"), 0, [&](int, const local_store::Entry&) {
-        ++visits;
-        return 0;
-    });
-    EXPECT_EQ(visits, 0);
+    // An empty directory, a file and a missing path list as empty.
+    for (const char* below : {"Empty", "notes", "missing"}) {
+        const StoreListing listing(dir.Path(below));
+        EXPECT_EQ(listing.Size(), 1u) << below;
+        EXPECT_EQ(listing.ChildCount(StoreListing::kTop), 0u) << below;
+    }
 }
 
 TEST(LocalStoreListing, NameThatIsNotUtf8ShowsReplacedButStillOpens) {
@@ -112,14 +129,14 @@ TEST(LocalStoreListing, NameThatIsNotUtf8ShowsReplacedButStillOpens) {
     const std::string raw = "caf\xE9 latin1";
     dir.MakeFile(raw, "old text");
 
-    const auto entries = local_store::ListDirectory(dir.Path());
-    ASSERT_TRUE(entries.has_value());
-    ASSERT_EQ(entries->size(), 1u);
-    const local_store::Entry& entry = entries->front();
-    EXPECT_EQ(entry.label, Utf8("caf\xEF\xBF\xBD latin1"));
-    EXPECT_EQ(text::ToPathBytes(entry.name), raw);
+    const StoreListing listing(dir.Path());
+    ASSERT_EQ(listing.ChildCount(StoreListing::kTop), 1u);
+    const StoreListing::Index entry = listing.FirstChild(StoreListing::kTop);
+    EXPECT_EQ(listing.Name(entry), raw);
+    EXPECT_EQ(listing.Label(entry), Utf8("caf\xEF\xBF\xBD latin1"));
+    EXPECT_EQ(text::ToPathBytes(listing.FileName(entry)), raw);
 
-    const wxString path = local_store::WithSeparator(dir.Path()) + entry.name;
+    const wxString path = local_store::WithSeparator(dir.Path()) + listing.FileName(entry);
     EXPECT_EQ(local_store::ReadText(path), wxString("old text"));
     wxString error;
     ASSERT_TRUE(local_store::WriteText(path, "new text", &error)) << error.utf8_string();
@@ -340,13 +357,7 @@ TEST(LocalStoreListing, LinksBackIntoTheWalkAreLeavesAndOtherLinksAreFollowed) {
     ASSERT_EQ(::symlink("../Go", dir.Bytes("C/go").c_str()), 0);
     ASSERT_EQ(::symlink("missing", dir.Bytes("C/dangling").c_str()), 0);
 
-    std::set<std::string> seen;
-    local_store::Walk(dir.Path(), std::string(),
-                      [&](const std::string& parent, const local_store::Entry& entry) {
-                          const std::string node = parent + "/" + entry.label.utf8_string();
-                          seen.insert(node);
-                          return node;
-                      });
+    const std::set<std::string> seen = Walk(StoreListing(dir.Path())).entries;
     // The loops end at once as leaves; the link to a directory outside the walk's path is
     // followed, and inside it the way back to the root is a loop again.
     EXPECT_EQ(seen, (std::set<std::string>{"/C", "/C/main", "/C/a", "/C/b", "/C/up", "/C/go",

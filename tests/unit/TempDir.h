@@ -2,6 +2,7 @@
 
 #include "app/TextCodec.h"
 #include "storage/LocalStore.h"
+#include "storage/StoreListing.h"
 
 #include <gtest/gtest.h>
 
@@ -59,11 +60,11 @@ public:
     // The names in a directory, sorted (the system's order is not fixed).
     std::set<std::string> Names(const std::string& below = std::string()) const {
         std::set<std::string> names;
-        const auto entries = local_store::ListDirectory(Path(below));
-        if (entries) {
-            for (const local_store::Entry& entry : *entries)
-                names.insert(text::ToPathBytes(entry.name));
-        }
+        const StoreListing listing(Path(below));
+        const StoreListing::Index first = listing.FirstChild(StoreListing::kTop);
+        for (StoreListing::Index entry = first;
+             entry < first + listing.ChildCount(StoreListing::kTop); ++entry)
+            names.insert(std::string(listing.Name(entry)));
         return names;
     }
 
