@@ -14,8 +14,10 @@ class find_replace_dialog;
 
 // Command identifiers of the main window (stock ids where the toolkit has one).
 enum {
-    // Below the frame's 1001 to 1019, since plug-ins take 1020 upward without bound.
+    // Commands beyond the original ones stand below the frame's 1001 to 1019, since plug-ins
+    // take 1020 upward without bound.
     ID_REOPEN_CLOSED_PAGE = 990,
+    ID_FIND_SNIPPET = 991,
     ID_SAVE_ALL = 1001,
     ID_SAVE = 1002,
     ID_SAVE_LOCAL = 1003,
@@ -34,8 +36,6 @@ enum {
     ID_VIEW_CHANGELOG = 1018,
     ID_UPDATE_NOW = 1019,
     ID_PLUGIN_BASE = 1020,
-    // Clear of the plug-in items, which count up from ID_PLUGIN_BASE.
-    ID_FIND_SNIPPET = 2001,
 };
 
 // The main window: menus, tool bar and status bar around the workspace panel. It opens the
