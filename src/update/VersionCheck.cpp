@@ -72,13 +72,8 @@ wxString FetchChangelog(const std::atomic<bool>* cancel) {
 wxString DecodeChangelog(std::string_view bytes, bool cut) {
     if (cut)
         bytes = bytes.substr(0, IncompleteTail(bytes));
-    wxString text = text::FromUtf8(bytes);
     // The text field refuses a whole text that holds a NUL.
-    for (wxString::iterator it = text.begin(); it != text.end(); ++it) {
-        if (*it == wxUniChar(0))
-            *it = wxUniChar(0xFFFD);
-    }
-    return text;
+    return text::Displayable(text::FromUtf8(bytes));
 }
 
 } // namespace update
