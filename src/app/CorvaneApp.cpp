@@ -3,6 +3,7 @@
 #include "app/CorvaneFrame.h"
 #include "app/Platform.h"
 #include "app/Resources.h"
+#include "app/StartScript.h"
 #include "app/WxPrompts.h"
 #include "update/UpdateCheck.h"
 
@@ -63,6 +64,9 @@ bool CorvaneApp::OnInit() {
 
     if (splash_alive)
         splash_alive->Destroy();
+    // Benchmarks' steps, taken before the idle moment CORVANE_EXIT_WHEN_IDLE reports.
+    if (const char* script = std::getenv(start_script::kVariable))
+        start_script::Run(wxString::FromUTF8(script), *frame->Workspace());
     // The answer is awaited off the GUI thread: the window responds meanwhile.
     UpdateCheck::Start(frame);
     if (exit_when_idle) {
