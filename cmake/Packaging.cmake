@@ -94,8 +94,10 @@ string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_D
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Dependencies come from the libraries the binaries link, as dpkg-shlibdeps finds them.
+# Dependencies come from the libraries the binaries link, as dpkg-shlibdeps finds them, and the
+# HTTP client library, which the program loads when it first needs it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4 (>= 7.88)")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mariadb-server, nginx-light | nginx")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

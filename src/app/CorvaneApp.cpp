@@ -1,6 +1,7 @@
 #include "app/CorvaneApp.h"
 
 #include "app/CorvaneFrame.h"
+#include "app/EarlyStart.h"
 #include "app/Platform.h"
 #include "app/Resources.h"
 #include "app/StartScript.h"
@@ -48,6 +49,8 @@ bool CorvaneApp::OnInit() {
 
     // An existing directory, or one that cannot be made, does not stop start-up.
     platform::MakeDirectory("./snippets");
+    // The cloud is reached while the splash screen is built and painted.
+    std::unique_ptr<EarlyStart> early = EarlyStart::Begin();
 
     auto* splash = new wxSplashScreen(resources::LoadBitmap("SPLASH"),
                                       wxSPLASH_CENTRE_ON_SCREEN | wxSPLASH_TIMEOUT, 10000, nullptr,
@@ -57,7 +60,7 @@ bool CorvaneApp::OnInit() {
     wxWeakRef<wxSplashScreen> splash_alive(splash);
     wxYield();
 
-    auto* frame = new CorvaneFrame(nullptr, "Corvane");
+    auto* frame = new CorvaneFrame(nullptr, "Corvane", early.get());
     frame->SetIcons(resources::LoadIcon("aaaa"));
     frame->Show(true);
     SetTopWindow(frame);

@@ -1,6 +1,7 @@
 #include "app/CorvaneFrame.h"
 
 #include "account/Accounts.h"
+#include "app/EarlyStart.h"
 #include "app/Interface.h"
 #include "app/PageRecovery.h"
 #include "app/Platform.h"
@@ -89,25 +90,23 @@ wxBEGIN_EVENT_TABLE(CorvaneFrame, wxFrame)
     EVT_MENU(ID_UPDATE_NOW, CorvaneFrame::OnUpdateNow)
 wxEND_EVENT_TABLE()
 
-CorvaneFrame::CorvaneFrame(wxWindow* parent, const wxString& title)
+CorvaneFrame::CorvaneFrame(wxWindow* parent, const wxString& title, EarlyStart* early)
     : wxFrame(parent, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE) {
     wxInitAllImageHandlers();
 
-    wxString error;
-    Database::TlsRefusal refusal = Database::TlsRefusal::None;
-    connection_ =
-        ProcessLifetime::Keep(Database::Connect(DbSettings::FromBuild(), &error, &refusal));
+    EarlyStart::Cloud cloud = early != nullptr ? early->Take() : EarlyStart::Connect();
+    connection_ = ProcessLifetime::Keep(std::move(cloud.connection));
     if (!connection_) {
         // A server refused for its encryption is unreachable like any other; the message says why.
         wxString message =
             "Failed to connect to the database...\nOnly local snippets will be available.";
-        if (refusal != Database::TlsRefusal::None)
-            message +=
-                "\n\nThe connection was refused because " + Database::RefusalText(refusal) + ".";
+        if (cloud.refusal != Database::TlsRefusal::None)
+            message += "\n\nThe connection was refused because " +
+                       Database::RefusalText(cloud.refusal) + ".";
         Prompts::Current().ShowMessage(message, Prompts::kDefaultCaption);
     }
 
-    workspace_ = new Interface(this, connection_);
+    workspace_ = new Interface(this, connection_, cloud.remembered_user);
     find_dialog_ = new find_replace_dialog(this);
 
     BuildMenuBar();

@@ -10,6 +10,7 @@
 class Database;
 class FindSnippetWindow;
 class Interface;
+class EarlyStart;
 class find_replace_dialog;
 
 // Command identifiers of the main window (stock ids where the toolkit has one).
@@ -42,7 +43,9 @@ enum {
 // database connection and turns every command into a call on the workspace or its editors.
 class CorvaneFrame : public wxFrame {
 public:
-    CorvaneFrame(wxWindow* parent, const wxString& title);
+    // The cloud connection and the remember-me lookup come from `early` when the program began
+    // them at its start; without it, the constructor makes them itself.
+    CorvaneFrame(wxWindow* parent, const wxString& title, EarlyStart* early = nullptr);
     ~CorvaneFrame() override;
 
     // Appends the "Update Available!" menu.

@@ -10,9 +10,9 @@
 // accepts and never answers, drips one byte a second).
 namespace http {
 
-// Prepares the HTTP client library. Call on the main thread before any other thread may make a
-// request; later calls do nothing. False when the library cannot be set up: every request then
-// fails.
+// Loads and prepares the HTTP client library. Call before a second thread may make a request (a
+// request calls it too); later calls do nothing. False when the library cannot be loaded or set
+// up: every request then fails.
 bool Initialize();
 
 struct Limits {

@@ -31,11 +31,14 @@ wxBEGIN_EVENT_TABLE(Interface, wxPanel)
     EVT_BUTTON(Interface::ID_SHARE_SNIPPET, Interface::ShareSnippet)
 wxEND_EVENT_TABLE()
 
-Interface::Interface(wxWindow* parent, Database* connection)
+Interface::Interface(wxWindow* parent, Database* connection,
+                     std::optional<wxString> remembered_user)
     : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxNO_BORDER),
       connection_(connection) {
     // A remembered user starts logged in, so the tree below shows their cloud snippets at once.
-    if (connection_ != nullptr)
+    if (remembered_user)
+        current_user_id_ = *remembered_user;
+    else if (connection_ != nullptr)
         current_user_id_ = Accounts::RememberedUser(*connection_);
 
     browse_public_button_ = new wxButton(this, ID_BROWSE_PUBLIC, "Browse Public Snippets",

@@ -6,6 +6,7 @@
 #include <wx/weakref.h>
 
 #include <memory>
+#include <optional>
 
 class ClipLogger;
 class ClipRecorder;
@@ -33,8 +34,10 @@ public:
         ID_SHARE_SNIPPET = 6008,
     };
 
-    // `connection` may be null: the cloud is then unavailable for the whole run.
-    Interface(wxWindow* parent, Database* connection);
+    // `connection` may be null: the cloud is then unavailable for the whole run. The remember-me
+    // lookup runs here unless its answer, `remembered_user`, is given (empty for nobody).
+    Interface(wxWindow* parent, Database* connection,
+              std::optional<wxString> remembered_user = std::nullopt);
     ~Interface() override;
 
     // Opens a new editor page. `title` becomes the numbered caption; a page with no path,

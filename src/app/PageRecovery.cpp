@@ -278,7 +278,14 @@ bool PageRecovery::RestorePages() {
         last = AddTab(restored, false);
         if (restored.id == opened.selected)
             selected = last;
+        // Tabs without pictures are all as high as the first: the notebook would otherwise measure
+        // every tab again for each page added.
+        if (*last == 0)
+            notebook->SetTabCtrlHeight(notebook->GetTabCtrlHeight());
     }
+    // Measured once more, as the notebook measures its tabs from now on.
+    if (last)
+        notebook->SetTabCtrlHeight(-1);
     restoring_ = false;
     if (!selected)
         selected = last;

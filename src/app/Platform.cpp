@@ -18,6 +18,8 @@ wxString VersionText() { return wxString("2.1.1a-") + Tag(); }
 
 std::string FileSystemPath(const wxString& path) { return text::ToPathBytes(path); }
 
+const char* HttpLibraryName() { return "libcurl.so.4"; }
+
 bool MakeDirectory(const wxString& path) {
     const std::string native = FileSystemPath(path);
     return !native.empty() && ::mkdir(native.c_str(), 0777) == 0;

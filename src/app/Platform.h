@@ -17,6 +17,9 @@ wxString VersionText();
 // byte (see text::ToPathBytes). Empty when the path cannot be encoded.
 std::string FileSystemPath(const wxString& path);
 
+// The file name of the HTTP client library (libcurl), which is loaded when first needed.
+const char* HttpLibraryName();
+
 // Creates one directory level; false when it could not be created (it may already exist).
 bool MakeDirectory(const wxString& path);
 // Removes a directory only when it is empty; false otherwise.

@@ -33,9 +33,15 @@ snippet_stc::snippet_stc(wxWindow* parent)
     SetBackSpaceUnIndents(false);
     SetIndent(kIndent);
 
+    // The toolkit's StyleSetFont measures a text with the font each time it is called; once is
+    // enough, the other styles take the same attributes straight.
     const wxFont font = CodeFont();
-    for (int style = 0; style <= kLastFontStyle; ++style)
-        StyleSetFont(style, font);
+    StyleSetFont(0, font);
+    const wxString face = font.GetFaceName();
+    for (int style = 1; style <= kLastFontStyle; ++style)
+        StyleSetFontAttr(style, font.GetPointSize(), face, font.GetWeight() == wxFONTWEIGHT_BOLD,
+                         font.GetStyle() != wxFONTSTYLE_NORMAL, font.GetUnderlined(),
+                         font.GetEncoding());
     SetMarginWidth(kLineNumberMargin, kLineNumberMarginWidth);
     ColourAsCpp();
 }

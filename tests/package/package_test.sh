@@ -221,7 +221,8 @@ for lib in $libs; do
     [ -n "$owner" ] || fail "no package holds $lib"
     depends_on "$owner" || fail "Depends lacks $owner (for $lib)"
 done
-for package in libwxgtk3.2-1 libmariadb3; do
+# libcurl is loaded by name when first needed, so no NEEDED entry names it.
+for package in libwxgtk3.2-1 libmariadb3 libcurl4; do
     depends_on "$package" || fail "Depends lacks $package"
 done
 # The program reports the release ("2.1.1a-linux", which the compiler may store in pieces).

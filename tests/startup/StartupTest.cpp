@@ -1,10 +1,13 @@
 // The real application object's start-up, run under the test display with scripted prompts.
 #include "app/CorvaneApp.h"
 #include "app/CorvaneFrame.h"
+#include "app/Interface.h"
+#include "browse/SnippetBrowser.h"
 #include "gui/GuiTestRunner.h"
 #include "gui/ScriptedPrompts.h"
 #include "support/ScopedEnv.h"
 #include "support/TcpProxy.h"
+#include "support/TestDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +105,28 @@ TEST_F(StartupTest, ExistingStoreIsKeptAsItIs) {
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_EQ(text.str(), "int main;");
+}
+
+// The cloud is reached, and the machine's remembered user found, on a thread of its own while the
+// splash screen is up: the window still opens logged in, with that user's cloud in the tree.
+TEST_F(StartupTest, RememberedMachineStartsLoggedInWithItsCloudInTheTree) {
+    TestDatabase db;
+    db.Exec("DELETE FROM remember");
+    const std::string uid = db.AddUser("early", "pw");
+    db.Exec("INSERT INTO remember(uid, ip) VALUES(" + uid + ", INET_ATON('127.0.0.1'))");
+    StartAndCheck();
+    db.Exec("DELETE FROM remember");
+    const std::vector<CorvaneFrame*> frames = Windows<CorvaneFrame>();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0]->Workspace()->CurrentUserId(), wxString(uid));
+    SnippetBrowser* tree = frames[0]->Workspace()->Tree();
+    std::vector<wxString> groups;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId item = tree->GetFirstChild(tree->GetRootItem(), cookie); item.IsOk();
+         item = tree->GetNextChild(tree->GetRootItem(), cookie))
+        groups.push_back(tree->GetItemText(item));
+    EXPECT_EQ(groups, (std::vector<wxString>{"Local", "My Cloud", "Favourites"}));
+    EXPECT_TRUE(prompts_->History().empty());
 }
 
 } // namespace
