@@ -33,23 +33,43 @@ namespace {
 wxImageList* ButtonImages(const wxWindow& tree) {
     const wxSize size = tree.FromDIP(wxSize(16, 16));
     auto* images = new wxImageList(size.x, size.y, false, 4);
-    const wxColour colours[] = {wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT),
+    // Dimmed text, as the theme draws its expanders, and the selection's text colour.
+    const wxColour text = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT);
+    const wxColour back = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
+    const auto mix = [&](unsigned char a, unsigned char b) {
+        return static_cast<unsigned char>((a * 2 + b) / 3);
+    };
+    const wxColour colours[] = {wxColour(mix(text.Red(), back.Red()),
+                                         mix(text.Green(), back.Green()),
+                                         mix(text.Blue(), back.Blue())),
                                 wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT)};
+    // A triangle pointing right or down, as long as a third of the side and twice as wide; its
+    // edges are smoothed by sampling each pixel at 4 x 4 points.
+    const double mid = size.x / 2.0, half = size.x * 5.0 / 16.0;
+    const auto inside = [&](double along, double across) {
+        along -= mid - half / 2;
+        across -= mid;
+        return along >= 0 && along <= half && across >= -(half - along) && across <= half - along;
+    };
+    constexpr int kSamples = 4;
     for (const bool expanded : {false, true}) {
         for (const wxColour& colour : colours) {
             wxImage image(size.x, size.y);
             image.InitAlpha();
-            // A triangle of a quarter of the side's height, pointing right or down.
-            const double mid = size.x / 2.0, half = size.x / 4.0;
             for (int y = 0; y < size.y; ++y) {
                 for (int x = 0; x < size.x; ++x) {
-                    // Along the point and across it, from the middle of the pixel.
-                    const double along = (expanded ? y : x) + 0.5 - (mid - half / 2);
-                    const double across = (expanded ? x : y) + 0.5 - mid;
-                    const bool inside = along >= 0 && along <= half && across >= -(half - along) &&
-                                        across <= half - along;
+                    int covered = 0;
+                    for (int sy = 0; sy < kSamples; ++sy) {
+                        for (int sx = 0; sx < kSamples; ++sx) {
+                            const double px = x + (sx + 0.5) / kSamples;
+                            const double py = y + (sy + 0.5) / kSamples;
+                            covered += expanded ? inside(py, px) : inside(px, py);
+                        }
+                    }
                     image.SetRGB(x, y, colour.Red(), colour.Green(), colour.Blue());
-                    image.SetAlpha(x, y, inside ? wxIMAGE_ALPHA_OPAQUE : wxIMAGE_ALPHA_TRANSPARENT);
+                    image.SetAlpha(x, y,
+                                   static_cast<unsigned char>(covered * wxIMAGE_ALPHA_OPAQUE /
+                                                              (kSamples * kSamples)));
                 }
             }
             images->Add(wxBitmap(image));
