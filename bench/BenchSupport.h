@@ -30,17 +30,6 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 
-// Names of 50 programming languages, for stores and clouds of realistic names.
-inline constexpr int kLanguageCount = 50;
-inline const char* const kLanguageNames[kLanguageCount] = {
-    "C",       "C++",     "C#",     "Java",   "Kotlin",     "Scala",      "Go",          "Rust",
-    "Python",  "Ruby",    "Perl",   "PHP",    "JavaScript", "TypeScript", "Lua",         "Haskell",
-    "OCaml",   "F#",      "Erlang", "Elixir", "Clojure",    "Lisp",       "Scheme",      "Racket",
-    "Fortran", "COBOL",   "Ada",    "Pascal", "Delphi",     "Swift",      "Objective-C", "Dart",
-    "R",       "Julia",   "MATLAB", "Octave", "SQL",        "Bash",       "PowerShell",  "Awk",
-    "Tcl",     "Groovy",  "Nim",    "Zig",    "D",          "Crystal",    "Prolog",      "VHDL",
-    "Verilog", "Assembly"};
-
 // The application object of a benchmark: the toolkit without a main loop of its own.
 class BenchApp : public wxApp {
 public:

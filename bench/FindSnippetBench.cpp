@@ -14,6 +14,7 @@
 // Usage: find_snippet_bench [--large] [rounds] (15 by default). Needs the display and the private
 // server of scripts/services.sh (start_xvfb, start_db).
 #include "BenchSupport.h"
+#include "SnippetSets.h"
 #include "ScratchDirectory.h"
 #include "app/Interface.h"
 #include "browse/FindSnippetWindow.h"
@@ -80,7 +81,7 @@ public:
 
     Snippet Next(int number) {
         Snippet snippet;
-        snippet.language = bench::kLanguageNames[Pick(bench::kLanguageCount)];
+        snippet.language = snippet_sets::kLanguageNames[Pick(snippet_sets::kLanguages)];
         snippet.title = std::string(kTitleWords[Pick(32)]) + " " + kTitleWords[Pick(32)] + " " +
                         kTitleWords[Pick(32)] + " " + std::to_string(number);
         const double size = 200.0 * std::pow(100.0, unit_(random_));
@@ -107,8 +108,8 @@ private:
 // ./snippets with `count` files; returns the bytes of text written.
 size_t MakeLocalStore(int count) {
     ::mkdir("snippets", 0777);
-    for (int l = 0; l < bench::kLanguageCount; ++l)
-        ::mkdir((std::string("snippets/") + bench::kLanguageNames[l]).c_str(), 0777);
+    for (int l = 0; l < snippet_sets::kLanguages; ++l)
+        ::mkdir((std::string("snippets/") + snippet_sets::kLanguageNames[l]).c_str(), 0777);
     Generator generator(1);
     size_t bytes = 0;
     for (int i = 0; i < count; ++i) {
@@ -218,7 +219,7 @@ int Run(int argc, char** argv) {
     });
     std::printf("%d local files in %d directories (%.1f MB of text) and %d cloud snippets of one "
                 "user, made in %.1f s\n",
-                count, bench::kLanguageCount, text_bytes / 1e6, count, seeding / 1000);
+                count, snippet_sets::kLanguages, text_bytes / 1e6, count, seeding / 1000);
 
     bench::StartToolkit(argv);
     // Results come from the search threads as events, which need a loop to wait in.

@@ -7,6 +7,7 @@
 //
 // Needs a display (DISPLAY). Target: the window's part of a write stays far below what a user
 // feels (50 ms), and a keystroke costs about what it costs without the store.
+#include "BenchToolkit.h"
 #include "ScratchDirectory.h"
 
 #include "app/Interface.h"
@@ -74,11 +75,6 @@ double Keystroke(snippet_stc* editor) {
     return Median(times);
 }
 
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -90,13 +86,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     ScratchDirectory scratch("/tmp/corvane-recovery-bench-XXXXXX");
-    wxApp::SetInstance(new BenchApp);
-    int wx_argc = 1;
-    if (!wxEntryStart(wx_argc, argv)) {
-        std::fprintf(stderr, "cannot start the toolkit (is DISPLAY set?)\n");
+    if (!BenchToolkit::Start(argv[0]))
         return 1;
-    }
-    wxTheApp->CallOnInit();
     Prompts::Install(std::make_unique<SilentPrompts>());
 
     auto* frame =
@@ -128,8 +119,6 @@ int main(int argc, char** argv) {
                 Median(file_work));
 
     frame->Destroy();
-    wxTheApp->ProcessIdle();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
+    BenchToolkit::Stop();
     return 0;
 }
