@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 
@@ -34,9 +35,28 @@ void ClearTlsOffer(std::string& greeting) {
         greeting[flags + 1] = static_cast<char>(greeting[flags + 1] & ~(kClientSsl >> 8));
 }
 
+// The toolkit handles SIGCHLD (for the programs it starts), so the end of any child process, such
+// as the script that restarts the server, interrupts whichever of these calls a thread is in: they
+// are made again rather than taken for a closed connection.
+int Poll(pollfd* fds, nfds_t count) {
+    int ready;
+    while ((ready = ::poll(fds, count, -1)) < 0 && errno == EINTR) {
+    }
+    return ready;
+}
+
+ssize_t Receive(int fd, char* buffer, size_t size) {
+    ssize_t got;
+    while ((got = ::recv(fd, buffer, size, 0)) < 0 && errno == EINTR) {
+    }
+    return got;
+}
+
 bool SendAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t put = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (put < 0 && errno == EINTR)
+            continue;
         if (put <= 0)
             return false;
         data += put;
@@ -122,7 +142,7 @@ std::unique_ptr<TcpProxy::Rule> TcpProxy::Take(const std::string& statement) {
 void TcpProxy::AcceptLoop() {
     for (;;) {
         pollfd fds[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 || stopping_)
+        if (Poll(fds, 2) < 0 || stopping_)
             return;
         if (fds[0].revents & POLLIN) {
             const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -152,10 +172,10 @@ void TcpProxy::Relay(int client) {
     char buffer[65536];
     while (server >= 0 && !stopping_) {
         pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (::poll(fds, 3, -1) < 0 || (fds[2].revents & POLLIN))
+        if (Poll(fds, 3) < 0 || (fds[2].revents & POLLIN))
             break;
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t got = ::recv(server, buffer, sizeof buffer, 0);
+            const ssize_t got = Receive(server, buffer, sizeof buffer);
             if (got <= 0 || cut_at_reply)
                 break;
             std::string reply(buffer, static_cast<size_t>(got));
@@ -177,7 +197,7 @@ void TcpProxy::Relay(int client) {
             }
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+            const ssize_t got = Receive(client, buffer, sizeof buffer);
             if (got <= 0)
                 break;
             if (encrypted) {
