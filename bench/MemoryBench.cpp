@@ -209,6 +209,18 @@ std::string WriteScript(const std::string& root, const std::string& name, const 
     return path;
 }
 
+// Removes the address remembered for the benchmark when it goes out of scope.
+struct Forget {
+    TestDatabase& db;
+    ~Forget() {
+        try {
+            db.Exec("DELETE FROM remember WHERE ip = INET_ATON('127.0.0.1')");
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "memory_bench: the remembered address stays: %s\n", e.what());
+        }
+    }
+};
+
 int Run(int argc, char** argv) {
     int runs = kDefaultRuns;
     for (int i = 1; i < argc; ++i) {
@@ -235,6 +247,8 @@ int Run(int argc, char** argv) {
         std::printf("generated the cloud %s\n", set.Name().c_str());
     admin.Exec("DELETE FROM remember WHERE ip = INET_ATON('127.0.0.1')");
     admin.Exec("INSERT INTO remember(uid, ip) VALUES (1, INET_ATON('127.0.0.1'))");
+    // Forgotten again at the end: the other benchmarks on this server start logged out.
+    const Forget forget{admin};
 
     ScratchDirectory scratch("/tmp/corvane-memory-bench-XXXXXX");
     const std::string root = scratch.Path();
