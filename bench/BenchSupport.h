@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BenchToolkit.h"
 #include "storage/Database.h"
 #include "storage/DbSettings.h"
 
@@ -30,20 +31,10 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 
-// The application object of a benchmark: the toolkit without a main loop of its own.
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
-// Starts the toolkit on the display without running a main loop; its messages go to stderr.
+// Starts the toolkit on the display without running a main loop; throws when it cannot.
 inline void StartToolkit(char** argv) {
-    wxApp::SetInstance(new BenchApp);
-    int argc = 1;
-    if (!wxEntryStart(argc, argv))
-        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
-    wxTheApp->CallOnInit();
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    if (!BenchToolkit::Start(argv[0]))
+        throw std::runtime_error("the toolkit did not start");
 }
 
 // A connection to the cloud as the program opens it.

@@ -2,11 +2,13 @@
 
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/log.h>
 
 #include <cstdio>
 
 // The toolkit for a benchmark that drives the windows itself: an application object that does
-// nothing at start-up, and the toolkit's entry and exit around the benchmark's work.
+// nothing at start-up, and the toolkit's entry and exit around the benchmark's work. The toolkit's
+// messages go to standard error.
 class BenchToolkit {
 public:
     // False, after saying so, when the toolkit cannot start (no display).
@@ -19,6 +21,7 @@ public:
             return false;
         }
         wxTheApp->CallOnInit();
+        delete wxLog::SetActiveTarget(new wxLogStderr);
         return true;
     }
     static void Stop() {

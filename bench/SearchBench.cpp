@@ -10,6 +10,7 @@
 //
 // Usage: search_bench [rounds] (15 by default). Needs the display and the private server of
 // scripts/services.sh (start_xvfb, start_db); bench/all runs it.
+#include "BenchToolkit.h"
 #include "CachedCloud.h"
 #include "Figure.h"
 #include "FloorConnection.h"
@@ -51,11 +52,6 @@ constexpr const char* kTitle = "quick sort";
 constexpr const char* kMaximum = "100";
 
 using Clock = std::chrono::steady_clock;
-
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
 
 double Median(std::vector<double> ms) {
     std::sort(ms.begin(), ms.end());
@@ -149,12 +145,8 @@ int Run(int argc, char** argv) {
                 admin.Query("SELECT COUNT(*) FROM snippets")[0][0].c_str(),
                 admin.Query("SELECT @@innodb_buffer_pool_size")[0][0].c_str());
 
-    wxApp::SetInstance(new BenchApp);
-    int wx_argc = 1;
-    if (!wxEntryStart(wx_argc, argv))
-        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
-    wxTheApp->CallOnInit();
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    if (!BenchToolkit::Start(argv[0]))
+        return 1;
 
     const DbSettings settings = DbSettings::FromBuild();
     wxString error;
@@ -238,8 +230,7 @@ int Run(int argc, char** argv) {
     frame->Destroy();
     Pump();
     connection.reset();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
+    BenchToolkit::Stop();
     return 0;
 }
 

@@ -20,6 +20,7 @@
 // Usage: tree_bench [rounds] [case...] (7 rounds by default, every case). Needs the display and
 // the private server of scripts/services.sh (start_xvfb, start_db); bench/all runs it.
 #include "BenchData.h"
+#include "BenchToolkit.h"
 #include "CachedCloud.h"
 #include "Figure.h"
 #include "FloorConnection.h"
@@ -91,11 +92,6 @@ size_t Walk(const std::string& directory) {
     }
     return count;
 }
-
-class BenchApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
 
 void Pump() {
     wxEventLoopBase* loop = wxEventLoopBase::GetActive();
@@ -291,13 +287,8 @@ int Run(int argc, char** argv) {
     std::printf("server: innodb_buffer_pool_size %s\n",
                 admin.Query("SELECT @@innodb_buffer_pool_size")[0][0].c_str());
 
-    // The toolkit on the display, without a main loop.
-    wxApp::SetInstance(new BenchApp);
-    int wx_argc = 1;
-    if (!wxEntryStart(wx_argc, argv))
-        throw std::runtime_error("cannot start the toolkit (is DISPLAY set?)");
-    wxTheApp->CallOnInit();
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    if (!BenchToolkit::Start(argv[0]))
+        return 1;
 
     const DbSettings settings = DbSettings::FromBuild();
     wxString error;
@@ -334,8 +325,7 @@ int Run(int argc, char** argv) {
     frame->Destroy();
     Pump();
     connection.reset();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
+    BenchToolkit::Stop();
     return 0;
 }
 
