@@ -21,7 +21,9 @@
 // Goals: the last case at most 1.3 x the bare frame; a page of 100 KB at most 3 x its text above
 // an empty page, and an empty page (the fixed overhead of a page) at most kPageOverheadKb.
 //
-//   memory_bench [--runs N]   (5 by default)
+//   memory_bench [--runs N] [--maps DIR]
+//     N launches of each case (5 by default); with --maps, each case's memory map as measured
+//     (/proc/PID/smaps of its last launch) is kept in DIR, to see where the memory goes.
 //
 // Needs the display, the private server and the HTTP services of scripts/services.sh (start_xvfb,
 // start_db, start_http); bench/all runs it.
@@ -101,7 +103,7 @@ bool BlockedInPipeWrite(pid_t pid) {
 }
 
 // Launches the case's program and measures it while its idle report is held in the full pipe.
-Memory Measure(const Case& c, const std::string& err_file) {
+Memory Measure(const Case& c, const std::string& err_file, const std::string& maps_file) {
     int report[2];
     if (pipe(report) != 0)
         throw std::runtime_error("cannot make a pipe");
@@ -147,6 +149,8 @@ Memory Measure(const Case& c, const std::string& err_file) {
         const std::string proc_status = ReadAll("/proc/" + std::to_string(pid) + "/status");
         memory.rss_kb = StatusKb(proc_status, "VmRSS");
         memory.anon_kb = StatusKb(proc_status, "RssAnon");
+        if (!maps_file.empty())
+            std::ofstream(maps_file) << ReadAll("/proc/" + std::to_string(pid) + "/smaps");
     } else {
         kill(pid, SIGKILL);
     }
@@ -223,11 +227,15 @@ struct Forget {
 
 int Run(int argc, char** argv) {
     int runs = kDefaultRuns;
+    std::string maps_dir;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--maps") == 0 && i + 1 < argc) {
+            maps_dir = argv[++i];
+            fs::create_directories(maps_dir);
         } else {
-            std::fprintf(stderr, "usage: memory_bench [--runs N]\n");
+            std::fprintf(stderr, "usage: memory_bench [--runs N] [--maps DIR]\n");
             return 2;
         }
     }
@@ -271,7 +279,12 @@ int Run(int argc, char** argv) {
     for (int round = -1; round < runs; ++round) {
         for (size_t k = 0; k < cases.size(); ++k) {
             const size_t which = (k + static_cast<size_t>(std::max(round, 0))) % cases.size();
-            const Memory memory = Measure(cases[which], err_file);
+            std::string maps_file;
+            if (!maps_dir.empty()) {
+                maps_file = maps_dir + "/" + cases[which].name + ".smaps";
+                std::replace(maps_file.begin() + maps_dir.size() + 1, maps_file.end(), ' ', '-');
+            }
+            const Memory memory = Measure(cases[which], err_file, maps_file);
             if (round < 0)
                 continue;
             rss[which].push_back(memory.rss_kb);
