@@ -15,7 +15,7 @@ endif()
 
 # The program lives in a directory of its own; users start it through the launcher, which gives
 # it a working directory with the icons, snippets and plug-ins it reads.
-install(TARGETS corvane RUNTIME DESTINATION lib/corvane)
+install(TARGETS corvane corvane_http RUNTIME DESTINATION lib/corvane)
 install(PROGRAMS packaging/corvane DESTINATION bin)
 install(TARGETS corvane_admin RUNTIME DESTINATION bin)
 install(DIRECTORY icons/ DESTINATION share/corvane/icons FILES_MATCHING PATTERN "*.png")
@@ -94,10 +94,8 @@ string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_D
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Dependencies come from the libraries the binaries link, as dpkg-shlibdeps finds them, and the
-# HTTP client library, which the program loads when it first needs it.
+# Dependencies come from the libraries the binaries link, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4 (>= 7.88)")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mariadb-server, nginx-light | nginx")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

@@ -10,11 +10,6 @@
 // accepts and never answers, drips one byte a second).
 namespace http {
 
-// Loads and prepares the HTTP client library. Call before a second thread may make a request (a
-// request calls it too); later calls do nothing. False when the library cannot be loaded or set
-// up: every request then fails.
-bool Initialize();
-
 struct Limits {
     long connect_timeout_ms = 2000;
     long total_timeout_ms = 3000;
@@ -29,7 +24,8 @@ struct Reply {
 
 // One GET. Only an HTTP 200 reply counts as an answer: a refused or failed connection, a timeout,
 // and a reply with any other status give nothing. Setting `cancel` (from any thread) ends the
-// request early, with nothing.
+// request early, with nothing. The request is made by a helper program (platform::HttpHelperPath)
+// in a process of its own; without the helper, every request gives nothing.
 std::optional<Reply> Get(const std::string& url, const Limits& limits = {},
                          const std::atomic<bool>* cancel = nullptr);
 

@@ -18,7 +18,16 @@ wxString VersionText() { return wxString("2.1.1a-") + Tag(); }
 
 std::string FileSystemPath(const wxString& path) { return text::ToPathBytes(path); }
 
-const char* HttpLibraryName() { return "libcurl.so.4"; }
+std::string HttpHelperPath() {
+    if (const char* helper = std::getenv("CORVANE_HTTP_HELPER"); helper != nullptr && *helper)
+        return helper;
+    char self[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return std::string();
+    std::string path(self, static_cast<size_t>(length));
+    return path.substr(0, path.rfind('/') + 1) + "corvane-http";
+}
 
 bool MakeDirectory(const wxString& path) {
     const std::string native = FileSystemPath(path);

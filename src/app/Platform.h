@@ -17,8 +17,9 @@ wxString VersionText();
 // byte (see text::ToPathBytes). Empty when the path cannot be encoded.
 std::string FileSystemPath(const wxString& path);
 
-// The file name of the HTTP client library (libcurl), which is loaded when first needed.
-const char* HttpLibraryName();
+// The HTTP helper program, corvane-http: CORVANE_HTTP_HELPER when set (the tests' programs live
+// elsewhere), else the one beside this program's executable.
+std::string HttpHelperPath();
 
 // Creates one directory level; false when it could not be created (it may already exist).
 bool MakeDirectory(const wxString& path);

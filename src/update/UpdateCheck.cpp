@@ -1,7 +1,6 @@
 #include "update/UpdateCheck.h"
 
 #include "app/CorvaneFrame.h"
-#include "app/Http.h"
 #include "update/VersionCheck.h"
 #include "update/auto_update.h"
 
@@ -18,8 +17,6 @@ struct UpdateCheck::Shared {
 };
 
 std::shared_ptr<UpdateCheck> UpdateCheck::Start(CorvaneFrame* frame) {
-    // The HTTP client is made ready here, on the GUI thread, before the worker uses it.
-    http::Initialize();
     std::shared_ptr<UpdateCheck> check(new UpdateCheck);
     auto shared = std::make_shared<Shared>();
     shared->frame = frame;

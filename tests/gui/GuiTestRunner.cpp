@@ -1,6 +1,5 @@
 #include "gui/GuiTestRunner.h"
 
-#include "app/Http.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +39,6 @@ std::string MakeWorkingDirectory() {
 
 int RunGuiTests(wxAppConsole* app, int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    // Before the version check's thread may make a request.
-    http::Initialize();
     const std::string work = MakeWorkingDirectory();
 
     wxApp::SetInstance(app);

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -73,6 +78,51 @@ TEST(HttpTest, ServerThatNeverAnswersIsGivenUpAfterTheTimeoutOrWhenCancelled) {
     EXPECT_FALSE(http::Get(url, http::Limits{}, &cancel));
     EXPECT_LT(SecondsSince(start), 2.0);
     canceller.join();
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The ids of this process's children, as the kernel lists them per thread.
+std::vector<pid_t> Children() {
+    std::vector<pid_t> children;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::istringstream ids(ReadAll(task.path().string() + "/children"));
+        for (pid_t id; ids >> id;)
+            children.push_back(id);
+    }
+    return children;
+}
+
+// Requests are made by the helper program: this process never maps the HTTP client library, and
+// a helper that dies or is missing costs the request, nothing else.
+TEST(HttpTest, TheHelperMakesTheRequestAndItsDeathOrAbsenceOnlyCostsTheAnswer) {
+    ASSERT_TRUE(http::Get(http::ServiceUrl(http::Service::IpEcho, "/ip.php")));
+    EXPECT_EQ(ReadAll("/proc/self/maps").find("libcurl"), std::string::npos);
+
+    SilentServer silent;
+    std::optional<http::Reply> reply{http::Reply{}};
+    const auto start = Clock::now();
+    std::thread request([&] { reply = http::Get("http://" + silent.Host() + "/ip.php"); });
+    std::vector<pid_t> helpers;
+    while (helpers.empty() && SecondsSince(start) < 2.0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        helpers = Children();
+    }
+    if (helpers.size() == 1)
+        ::kill(helpers[0], SIGKILL);
+    request.join();
+    ASSERT_EQ(helpers.size(), 1u);
+    EXPECT_FALSE(reply);
+    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_TRUE(Children().empty());
+
+    ScopedEnv missing("CORVANE_HTTP_HELPER", "/nonexistent/corvane-http");
+    EXPECT_FALSE(http::Get(http::ServiceUrl(http::Service::IpEcho, "/ip.php")));
 }
 
 TEST(HttpTest, ServiceHostsComeFromTheEnvironmentOrTheBuild) {

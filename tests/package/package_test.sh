@@ -180,6 +180,7 @@ expect_file -rwxr-xr-x usr/bin/corvane
 expect_file -rwxr-xr-x usr/bin/corvane-admin
 expect_file -rwxr-xr-x usr/share/corvane/server/galera/corvane-node-check
 expect_file -rwxr-xr-x usr/lib/corvane/corvane
+expect_file -rwxr-xr-x usr/lib/corvane/corvane-http
 expect_file -rw-r--r-- usr/lib/corvane/plugins/markdown_export.so
 expect_file -rw-r--r-- usr/lib/corvane/plugins/html_export.so
 for f in usr/share/applications/corvane.desktop usr/share/doc/corvane/copyright \
@@ -212,7 +213,8 @@ tar -tzf "$root/usr/share/corvane/server/corvane-source.tar.gz" | grep -v '/$' |
 diff "$tmp/source-files" "$tmp/archived" >&2 || fail "the source archive differs from the tree"
 
 # Every library the binaries load directly is a dependency, found by dpkg-shlibdeps.
-libs=$(objdump -p "$root/usr/lib/corvane/corvane" "$root/usr/bin/corvane-admin" |
+libs=$(objdump -p "$root/usr/lib/corvane/corvane" "$root/usr/lib/corvane/corvane-http" \
+    "$root/usr/bin/corvane-admin" |
     awk '$1 == "NEEDED" { print $2 }' | sort -u)
 dpkg -S $(printf '*/x86_64-linux-gnu/%s ' $libs) 2>/dev/null |
     sed -E 's/^([^:]+):[^ ]* (.*)$/\1 \2/' >"$tmp/owners"
@@ -221,7 +223,6 @@ for lib in $libs; do
     [ -n "$owner" ] || fail "no package holds $lib"
     depends_on "$owner" || fail "Depends lacks $owner (for $lib)"
 done
-# libcurl is loaded by name when first needed, so no NEEDED entry names it.
 for package in libwxgtk3.2-1 libmariadb3 libcurl4; do
     depends_on "$package" || fail "Depends lacks $package"
 done
@@ -260,6 +261,9 @@ for icon in $icons; do
         fail "$icon does not load from $work"
 done
 close_window
+# The program's HTTP requests are made by the helper installed beside it.
+[ "$("$root/usr/lib/corvane/corvane-http" "http://$CORVANE_IP_ECHO_HOST/ip.php" 2000 3000 256)" = \
+    127.0.0.1 ] || fail "the installed HTTP helper does not answer"
 
 step "XDG_DATA_HOME, and a stale icons link"
 data=$tmp/data
