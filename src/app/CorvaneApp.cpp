@@ -37,6 +37,7 @@ public:
 } // namespace
 
 bool CorvaneApp::OnInit() {
+    platform::ReturnLargeBlocksWhenFreed();
     wxInitAllImageHandlers();
     const bool exit_when_idle = std::getenv(kExitWhenIdle) != nullptr;
     // Prompts installed before start-up (a test's scripted answers) stay in force.

@@ -2,6 +2,7 @@
 
 #include "app/TextCodec.h"
 
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,14 @@ std::string HttpHelperPath() {
         return std::string();
     std::string path(self, static_cast<size_t>(length));
     return path.substr(0, path.rfind('/') + 1) + "corvane-http";
+}
+
+void ReturnLargeBlocksWhenFreed() {
+    // glibc maps blocks from 128 KB up on their own, but raises that bound to the size of each
+    // such block freed, up to 32 MB: after the first file is closed, later texts of that size come
+    // from the heap, and the holes they leave there stay resident in an idle program. A fixed
+    // bound keeps it at 128 KB.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 }
 
 bool MakeDirectory(const wxString& path) {

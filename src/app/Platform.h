@@ -21,6 +21,10 @@ std::string FileSystemPath(const wxString& path);
 // elsewhere), else the one beside this program's executable.
 std::string HttpHelperPath();
 
+// Has large memory blocks (whole texts, query results, their conversions) mapped on their own, so
+// that freeing one gives its memory back to the system. Call once, at start.
+void ReturnLargeBlocksWhenFreed();
+
 // Creates one directory level; false when it could not be created (it may already exist).
 bool MakeDirectory(const wxString& path);
 // Removes a directory only when it is empty; false otherwise.
