@@ -61,7 +61,10 @@ wxSizer* FormRow(wxWindow* label, wxWindow* field) {
 } // namespace
 
 wxString Accounts::RememberedUser(Database& db) {
-    const std::optional<wxString> address = account::PublicAddress();
+    return RememberedUser(db, account::PublicAddress());
+}
+
+wxString Accounts::RememberedUser(Database& db, const std::optional<wxString>& address) {
     if (!address)
         return wxString();
     const std::optional<wxString> uid = FirstField(&db, statements::RememberedUser(db, *address));

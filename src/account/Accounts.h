@@ -2,6 +2,8 @@
 
 #include <wx/string.h>
 
+#include <optional>
+
 class Database;
 class Interface;
 class panel_with_stc;
@@ -25,6 +27,8 @@ public:
     // The uid remembered for this machine's public address, or empty text. Runs before the
     // workspace builds its tree; a silent or failing IP echo service leaves the user logged out.
     static wxString RememberedUser(Database& db);
+    // The same for a machine whose address is known (nothing: not known).
+    static wxString RememberedUser(Database& db, const std::optional<wxString>& address);
 
     void ShowLoginPage();
     void ShowRegisterPage();

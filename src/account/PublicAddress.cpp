@@ -5,11 +5,11 @@
 
 namespace account {
 
-std::optional<wxString> PublicAddress() {
+std::optional<wxString> PublicAddress(const std::atomic<bool>* cancel) {
     http::Limits limits;
     limits.max_body_bytes = 256;
     const std::optional<http::Reply> reply =
-        http::Get(http::ServiceUrl(http::Service::IpEcho, "/ip.php"), limits);
+        http::Get(http::ServiceUrl(http::Service::IpEcho, "/ip.php"), limits, cancel);
     if (!reply)
         return std::nullopt;
     return AddressFromReply(reply->body, reply->cut);

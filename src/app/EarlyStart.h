@@ -7,8 +7,8 @@
 #include <future>
 #include <memory>
 
-// The start-up's waits on the network: connecting to the cloud and, once connected, the
-// remember-me lookup (which asks the IP echo service for the machine's address). Begun on a
+// The start-up's waits on the network: connecting to the cloud and the remember-me lookup (which
+// asks the IP echo service for the machine's address meanwhile). Begun on a
 // thread of its own as the program starts, they pass while the toolkit builds and paints the
 // splash screen; the main frame takes the outcome where it would otherwise wait for it.
 class EarlyStart {

@@ -1,10 +1,12 @@
 // The real application object's start-up, run under the test display with scripted prompts.
 #include "app/CorvaneApp.h"
 #include "app/CorvaneFrame.h"
+#include "app/EarlyStart.h"
 #include "app/Interface.h"
 #include "browse/SnippetBrowser.h"
 #include "gui/GuiTestRunner.h"
 #include "gui/ScriptedPrompts.h"
+#include "support/HttpService.h"
 #include "support/ScopedEnv.h"
 #include "support/TcpProxy.h"
 #include "support/TestDatabase.h"
@@ -16,6 +18,7 @@
 #include <wx/splash.h>
 #include <wx/toplevel.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -127,6 +130,37 @@ TEST_F(StartupTest, RememberedMachineStartsLoggedInWithItsCloudInTheTree) {
         groups.push_back(tree->GetItemText(item));
     EXPECT_EQ(groups, (std::vector<wxString>{"Local", "My Cloud", "Favourites"}));
     EXPECT_TRUE(prompts_->History().empty());
+}
+
+// The machine's address is asked for while the cloud is reached. An echo service that never
+// answers holds the start-up no longer than its timeout, and not at all without a cloud.
+TEST_F(StartupTest, EarlyLookupWaitsForTheEchoServiceOnlyWhileItMatters) {
+    TestDatabase db;
+    db.Reset();
+    const std::string uid = db.AddUser("lookup", "pw");
+    db.Exec("INSERT INTO remember(uid, ip) VALUES(" + uid + ", INET_ATON('127.0.0.1'))");
+    const auto seconds = [](const std::function<void()>& step) {
+        const auto start = std::chrono::steady_clock::now();
+        step();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+
+    EarlyStart::Cloud cloud = EarlyStart::Connect();
+    EXPECT_EQ(cloud.remembered_user, wxString(uid));
+    {
+        SilentServer silent;
+        ScopedEnv echo("CORVANE_IP_ECHO_HOST", silent.Host());
+        double waited = seconds([&] { cloud = EarlyStart::Connect(); });
+        EXPECT_TRUE(cloud.connection);
+        EXPECT_TRUE(cloud.remembered_user.empty());
+        EXPECT_GT(waited, 2.5);
+        EXPECT_LT(waited, 6.0);
+        ScopedEnv closed("CORVANE_DB_PORT", "1");
+        waited = seconds([&] { cloud = EarlyStart::Connect(); });
+        EXPECT_FALSE(cloud.connection);
+        EXPECT_LT(waited, 1.5);
+    }
+    db.Exec("DELETE FROM remember");
 }
 
 } // namespace
