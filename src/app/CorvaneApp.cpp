@@ -71,8 +71,13 @@ bool CorvaneApp::OnInit() {
     // Benchmarks' steps, taken before the idle moment CORVANE_EXIT_WHEN_IDLE reports.
     if (const char* script = std::getenv(start_script::kVariable))
         start_script::Run(wxString::FromUTF8(script), *frame->Workspace());
-    // The answer is awaited off the GUI thread: the window responds meanwhile.
-    UpdateCheck::Start(frame);
+    // Begun once the window is drawn, so that its helper process does not compete with the first
+    // paint; the answer is awaited off the GUI thread, and the window responds meanwhile.
+    wxWeakRef<CorvaneFrame> checked(frame);
+    CallAfter([checked] {
+        if (checked)
+            UpdateCheck::Start(checked);
+    });
     if (exit_when_idle) {
         Bind(wxEVT_IDLE, [this](wxIdleEvent&) {
             timespec now{};
