@@ -11,7 +11,6 @@
 #include "BenchToolkit.h"
 #include "ScratchDirectory.h"
 
-#include "app/Prompts.h"
 #include "clipboard/ClipLogger.h"
 #include "clipboard/ClipRecorder.h"
 
@@ -37,15 +36,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class SilentPrompts : public Prompts {
-public:
-    void ShowMessage(const wxString&, const wxString&) override {}
-    bool AskYesNo(const wxString&, const wxString&) override { return false; }
-    std::optional<wxString> AskSaveFile(const SaveFileRequest&) override { return std::nullopt; }
-    SaveDestinationAnswer AskSaveDestination(bool) override { return {}; }
-    void OpenUrl(const wxString&) override {}
-};
 
 double Milliseconds(Clock::duration duration) {
     return std::chrono::duration<double, std::milli>(duration).count();
@@ -195,7 +185,6 @@ int main(int argc, char** argv) {
     }
     if (!BenchToolkit::Start(argv[0]))
         return 1;
-    Prompts::Install(std::make_unique<SilentPrompts>());
     const bool whole = Measure(megabytes, seconds);
     BenchToolkit::Stop();
     return whole ? 0 : 1;

@@ -12,7 +12,6 @@
 
 #include "app/Interface.h"
 #include "app/PageRecovery.h"
-#include "app/Prompts.h"
 #include "editor/panel_with_stc.h"
 #include "editor/snippet_stc.h"
 
@@ -33,17 +32,6 @@ namespace {
 
 constexpr size_t kPageBytes = 10 << 20;
 constexpr int kKeystrokes = 200;
-
-class SilentPrompts : public Prompts {
-public:
-    void ShowMessage(const wxString& message, const wxString&) override {
-        std::fprintf(stderr, "message: %s\n", message.utf8_str().data());
-    }
-    bool AskYesNo(const wxString&, const wxString&) override { return false; }
-    std::optional<wxString> AskSaveFile(const SaveFileRequest&) override { return std::nullopt; }
-    SaveDestinationAnswer AskSaveDestination(bool) override { return {}; }
-    void OpenUrl(const wxString&) override {}
-};
 
 double Milliseconds(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
@@ -88,7 +76,6 @@ int main(int argc, char** argv) {
     ScratchDirectory scratch("/tmp/corvane-recovery-bench-XXXXXX");
     if (!BenchToolkit::Start(argv[0]))
         return 1;
-    Prompts::Install(std::make_unique<SilentPrompts>());
 
     auto* frame =
         new wxFrame(nullptr, wxID_ANY, "recovery_bench", wxDefaultPosition, wxSize(1000, 700));
