@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BenchMain.h"
 #include "BenchToolkit.h"
 #include "storage/Database.h"
 #include "storage/DbSettings.h"
@@ -96,16 +97,6 @@ inline void RunClient(const DbSettings& settings, const std::string& statements)
                 "--port=" + std::to_string(settings.port), "--user=" + settings.user,
                 "--password=" + settings.password, "--batch", "--database", settings.database, "-e",
                 statements});
-}
-
-// A benchmark's main: runs it, and reports what stopped it.
-inline int Main(const char* name, int (*run)(int, char**), int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: %s\n", name, e.what());
-        return 1;
-    }
 }
 
 } // namespace bench

@@ -10,6 +10,7 @@
 // Needs a display (DISPLAY). Targets: Count within 10 x `grep -o PATTERN | wc -l`, Replace All
 // within 20 x `sed 's/PATTERN/REPLACEMENT/g'`, regular-expression Count within 2 x the
 // component's own search, the runaway pattern stopped within a second.
+#include "BenchMain.h"
 #include "BenchToolkit.h"
 #include "Figure.h"
 
@@ -102,13 +103,10 @@ void Press(find_replace_dialog* dialog, int id) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int runs = 5;
-    if (argc == 3 && std::strcmp(argv[1], "--runs") == 0)
-        runs = std::max(1, std::atoi(argv[2]));
-    else if (argc != 1) {
-        std::fprintf(stderr, "usage: find_replace_bench [--runs N]\n");
+    const std::optional<int> runs_given = bench::RunsOption("find_replace_bench", 5, argc, argv);
+    if (!runs_given)
         return 2;
-    }
+    const int runs = *runs_given;
     if (!BenchToolkit::Start(argv[0]))
         return 1;
     auto prompts = std::make_unique<RecordingPrompts>();

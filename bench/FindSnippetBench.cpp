@@ -14,8 +14,8 @@
 // Usage: find_snippet_bench [--large] [rounds] (15 by default). Needs the display and the private
 // server of scripts/services.sh (start_xvfb, start_db).
 #include "BenchSupport.h"
-#include "SnippetSets.h"
 #include "ScratchDirectory.h"
+#include "SnippetSets.h"
 #include "app/Interface.h"
 #include "browse/FindSnippetWindow.h"
 #include "storage/Database.h"

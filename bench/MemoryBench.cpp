@@ -28,6 +28,7 @@
 // Needs the display, the private server and the HTTP services of scripts/services.sh (start_xvfb,
 // start_db, start_http); bench/all runs it.
 #include "BenchData.h"
+#include "BenchMain.h"
 #include "CachedCloud.h"
 #include "Figure.h"
 #include "Samples.h"
@@ -324,11 +325,4 @@ int Run(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "memory_bench: %s\n", e.what());
-        return 1;
-    }
-}
+int main(int argc, char** argv) { return bench::Main("memory_bench", Run, argc, argv); }

@@ -7,6 +7,7 @@
 //
 // Needs a display (DISPLAY). Target: the window's part of a write stays far below what a user
 // feels (50 ms), and a keystroke costs about what it costs without the store.
+#include "BenchMain.h"
 #include "BenchToolkit.h"
 #include "ScratchDirectory.h"
 
@@ -66,13 +67,10 @@ double Keystroke(snippet_stc* editor) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int runs = 5;
-    if (argc == 3 && std::strcmp(argv[1], "--runs") == 0)
-        runs = std::max(1, std::atoi(argv[2]));
-    else if (argc != 1) {
-        std::fprintf(stderr, "usage: recovery_bench [--runs N]\n");
+    const std::optional<int> runs_given = bench::RunsOption("recovery_bench", 5, argc, argv);
+    if (!runs_given)
         return 2;
-    }
+    const int runs = *runs_given;
     ScratchDirectory scratch("/tmp/corvane-recovery-bench-XXXXXX");
     if (!BenchToolkit::Start(argv[0]))
         return 1;

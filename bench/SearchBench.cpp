@@ -10,6 +10,7 @@
 //
 // Usage: search_bench [rounds] (15 by default). Needs the display and the private server of
 // scripts/services.sh (start_xvfb, start_db); bench/all runs it.
+#include "BenchMain.h"
 #include "BenchToolkit.h"
 #include "CachedCloud.h"
 #include "Figure.h"
@@ -236,11 +237,4 @@ int Run(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "search_bench: %s\n", e.what());
-        return 1;
-    }
-}
+int main(int argc, char** argv) { return bench::Main("search_bench", Run, argc, argv); }

@@ -313,8 +313,12 @@ int main(int argc, char** argv) {
     // Against itself for --recovered and --tls, else against the bare frame.
     const bool itself = recovered || tls;
     const std::string programs[] = {itself ? CORVANE_PATH : BARE_FRAME_PATH, CORVANE_PATH};
-    const char* labels[] = {recovered ? "no pages    " : tls ? "Corvane     " : "bare frame  ",
-                            recovered ? "20 x 1 MB   " : tls ? "with TLS    " : "Corvane     "};
+    const char* labels[] = {recovered ? "no pages    "
+                            : tls     ? "Corvane     "
+                                      : "bare frame  ",
+                            recovered ? "20 x 1 MB   "
+                            : tls     ? "with TLS    "
+                                      : "Corvane     "};
     std::vector<double> times[2];
     int db_failures = 0;
     bool ok = true;

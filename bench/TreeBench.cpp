@@ -20,6 +20,7 @@
 // Usage: tree_bench [rounds] [case...] (7 rounds by default, every case). Needs the display and
 // the private server of scripts/services.sh (start_xvfb, start_db); bench/all runs it.
 #include "BenchData.h"
+#include "BenchMain.h"
 #include "BenchToolkit.h"
 #include "CachedCloud.h"
 #include "Figure.h"
@@ -331,11 +332,4 @@ int Run(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tree_bench: %s\n", e.what());
-        return 1;
-    }
-}
+int main(int argc, char** argv) { return bench::Main("tree_bench", Run, argc, argv); }
