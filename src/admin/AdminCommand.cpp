@@ -1,6 +1,7 @@
 #include "admin/AdminCommand.h"
 
 #include "BuildSettings.h"
+#include "app/FdCloser.h"
 #include "storage/Statements.h"
 
 #include <fcntl.h>
@@ -36,14 +37,6 @@ bool ParsePort(const std::string& text, unsigned& port) {
 // The longest first line a password file may have. Anything longer is no password, and the
 // bound keeps a device such as /dev/zero or a pipe that never ends a line from being read forever.
 constexpr std::size_t kMaxPasswordLine = 4096;
-
-struct FdCloser {
-    int fd;
-    ~FdCloser() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 // The password is the first line of a regular file or a pipe, without its line break. Only as
 // much is read as that line takes: a pipe's writer need not close it.

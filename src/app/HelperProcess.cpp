@@ -1,5 +1,7 @@
 #include "app/HelperProcess.h"
 
+#include "app/FdCloser.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -18,23 +20,6 @@ using Clock = std::chrono::steady_clock;
 
 // How often a wait looks at `cancel`.
 constexpr auto kCancelCheck = std::chrono::milliseconds(50);
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() { Close(); }
-    int Get() const { return fd_; }
-    void Close() {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
 
 // A started child; killed and reaped when it goes out of scope still running.
 class Child {
@@ -94,11 +79,11 @@ HelperProcess::Outcome HelperProcess::Run(const std::string& program,
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0)
         return outcome;
-    Descriptor reading(ends[0]);
-    Descriptor writing(ends[1]);
+    FdCloser reading(ends[0]);
+    FdCloser writing(ends[1]);
 
     SpawnActions actions;
-    posix_spawn_file_actions_adddup2(&actions.actions, writing.Get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions.actions, writing.fd, STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     // Nothing else of this process (the cloud's connection, the display's) goes to the helper.
     posix_spawn_file_actions_addclosefrom_np(&actions.actions, STDERR_FILENO + 1);
@@ -141,14 +126,14 @@ HelperProcess::Outcome HelperProcess::Run(const std::string& program,
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return ending(End::TimedOut);
-        pollfd ready{reading.Get(), POLLIN, 0};
+        pollfd ready{reading.fd, POLLIN, 0};
         const int wait_ms = static_cast<int>(std::min(left, kCancelCheck).count());
         const int polled = ::poll(&ready, 1, wait_ms);
         if (polled < 0 && errno != EINTR)
             return ending(End::Failed);
         if (polled <= 0)
             continue;
-        const ssize_t got = ::read(reading.Get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(reading.fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)

@@ -1,5 +1,6 @@
 #include "storage/LocalStore.h"
 
+#include "app/FdCloser.h"
 #include "app/Platform.h"
 #include "app/TextCodec.h"
 
@@ -70,19 +71,6 @@ wxString LanguageOfPath(const wxString& path) {
 }
 
 namespace {
-struct FdCloser {
-    int fd;
-    explicit FdCloser(int descriptor) : fd(descriptor) {}
-    FdCloser(FdCloser&& other) noexcept : fd(other.fd) { other.fd = -1; }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-    FdCloser& operator=(FdCloser&&) = delete;
-    ~FdCloser() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 long long ModifiedNs(const struct stat& status) {
     return static_cast<long long>(status.st_mtim.tv_sec) * 1000000000LL + status.st_mtim.tv_nsec;
 }
