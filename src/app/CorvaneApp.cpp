@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -80,8 +81,9 @@ bool CorvaneApp::OnInit() {
             UpdateCheck::Start(checked);
     });
     if (exit_when_idle) {
-        Bind(wxEVT_IDLE, [this, splash_alive, visible_ms = 0.0](wxIdleEvent& event) mutable {
-            if (visible_ms == 0.0) {
+        Bind(wxEVT_IDLE, [this, splash_alive,
+                          visible_ms = std::optional<double>()](wxIdleEvent& event) mutable {
+            if (!visible_ms) {
                 timespec now{};
                 ::clock_gettime(CLOCK_MONOTONIC, &now);
                 visible_ms =
@@ -91,7 +93,7 @@ bool CorvaneApp::OnInit() {
                 event.RequestMore();
                 return;
             }
-            std::printf("visible %.3f\n", visible_ms);
+            std::printf("visible %.3f\n", *visible_ms);
             std::fflush(stdout);
             ExitMainLoop();
         });
