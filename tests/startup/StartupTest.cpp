@@ -114,7 +114,7 @@ TEST_F(StartupTest, ExistingStoreIsKeptAsItIs) {
 // splash screen is up: the window still opens logged in, with that user's cloud in the tree.
 TEST_F(StartupTest, RememberedMachineStartsLoggedInWithItsCloudInTheTree) {
     TestDatabase db;
-    db.Exec("DELETE FROM remember");
+    db.Reset();
     const std::string uid = db.AddUser("early", "pw");
     db.Exec("INSERT INTO remember(uid, ip) VALUES(" + uid + ", INET_ATON('127.0.0.1'))");
     StartAndCheck();
